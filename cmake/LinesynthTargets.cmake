@@ -1,0 +1,28 @@
+# Strict warnings for our own targets only; third-party headers come in as
+# system includes and stay quiet.
+function(linesynth_strict_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive-)
+    if(LINESYNTH_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE
+      -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion
+      -Wdouble-promotion -Wold-style-cast -Wshadow)
+    if(LINESYNTH_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+endfunction()
+
+# linesynth_add_test(NAME source...): one GoogleTest executable, registered
+# with CTest test by test.
+function(linesynth_add_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE linesynth_core linesynth_test_support GTest::gtest_main)
+  linesynth_strict_warnings(${name})
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,17 @@
+# Copies the example data to a fresh working directory, runs the program there
+# and shows what it wrote. Called by the run-example target.
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(COPY "${SOURCE_DIR}/" DESTINATION "${WORK_DIR}")
+message(STATUS "Running linesynth on a copy of the example data in ${WORK_DIR}")
+set(ENV{TAVO_DIR} "${WORK_DIR}/")
+execute_process(COMMAND "${PROGRAM}" INPUT_FILE /dev/null RESULT_VARIABLE status)
+message(STATUS "linesynth exit status: ${status}")
+foreach(name vltOut.htm RDF.txt RDF1.txt RDF2.txt)
+  if(EXISTS "${WORK_DIR}/${name}")
+    file(STRINGS "${WORK_DIR}/${name}" lines LIMIT_COUNT 6)
+    message(STATUS "--- ${name} (first lines)")
+    foreach(line IN LISTS lines)
+      message("${line}")
+    endforeach()
+  endif()
+endforeach()

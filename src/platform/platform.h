@@ -1,0 +1,92 @@
+// The operating system, seen through the few operations the run needs: files
+// held for exclusive use, the three standard streams, the command interpreter
+// and the floating-point environment. One implementation per platform; nothing
+// outside this folder includes a system header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace linesynth::platform {
+
+// An open file of the operating system. Plain value; whoever opened it closes it.
+struct FileHandle {
+    std::intptr_t native = -1;
+
+    explicit operator bool() const { return native != -1; }
+};
+
+// Why an opening failed, in the terms the run reports them.
+enum class OpenFailure {
+    none,
+    invalid,    // the request was refused as invalid
+    denied,     // no permission, read-only file system, a directory, or held by another process
+    exists,     // the file to be created exists already
+    not_found,  // the file's directory is missing
+    too_many,   // the process or the system has too many files open
+};
+
+struct OpenedFile {
+    FileHandle handle;
+    OpenFailure failure = OpenFailure::none;
+    bool created = false;   // the file did not exist and was created empty
+    bool readable = false;
+    bool writable = false;
+    bool regular = false;   // a regular file (a device or FIFO is never cut)
+};
+
+// Opens `path` for reading and writing, falling back to reading only and then
+// to writing only; creates a missing file. The file is held for exclusive use
+// until close(): another process that holds it makes the opening fail with
+// OpenFailure::denied.
+OpenedFile open_exclusive(const std::string& path);
+
+enum class IoFailure {
+    none,
+    denied,    // writing denied, or the region locked
+    no_space,  // the disk or the quota is full
+    other,
+};
+
+struct ReadResult {
+    std::size_t count = 0;  // 0 without failure: end of file
+    bool failed = false;
+};
+
+// Reads up to `capacity` bytes from the current position onwards.
+ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity);
+
+// Writes all `size` bytes at `offset`; partial writes are retried.
+IoFailure write_at(FileHandle file, std::uint64_t offset, const char* data, std::size_t size);
+
+// Sets the file's size (the cut of a default opening).
+IoFailure truncate(FileHandle file, std::uint64_t size);
+
+// The file's current size: where an appended record goes.
+std::uint64_t file_size(FileHandle file);
+
+// Releases the lock and closes the file.
+void close(FileHandle file);
+
+// Standard output and standard error, written unbuffered and whole.
+void write_stdout(std::string_view bytes);
+void write_stderr(std::string_view bytes);
+
+// Reads one line from standard input, without its line end (LF or CR LF).
+// False when standard input holds no further line.
+bool read_stdin_line(std::string& line);
+
+// Runs `command_line` through the platform's command interpreter and waits for
+// it. A command that cannot be started or that fails is not reported.
+void run_command(const std::string& command_line);
+
+// Round to nearest and 53-bit significands for double arithmetic.
+void setup_floating_point();
+
+// The data directory, ending in its separator: TAVO_DIR when it is set and not
+// empty, else the platform's default.
+std::string data_directory();
+
+}  // namespace linesynth::platform

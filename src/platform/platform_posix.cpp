@@ -1,0 +1,256 @@
+// POSIX implementation of the platform layer.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cfenv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace linesynth::platform {
+namespace {
+
+int fd_of(FileHandle file) { return static_cast<int>(file.native); }
+
+OpenFailure open_failure_of(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return OpenFailure::not_found;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EWOULDBLOCK:
+        return OpenFailure::denied;
+    case EMFILE:
+    case ENFILE:
+        return OpenFailure::too_many;
+    case EEXIST:
+        return OpenFailure::exists;
+    default:
+        return OpenFailure::invalid;
+    }
+}
+
+IoFailure io_failure_of(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return IoFailure::no_space;
+    case EACCES:
+    case EPERM:
+    case EBADF:
+    case EINVAL:
+    case EROFS:
+        return IoFailure::denied;
+    default:
+        return IoFailure::other;
+    }
+}
+
+// Opens with `flags`, creating the file when it is missing and the access
+// asks for writing. Reports through `created` whether this call made it.
+int open_or_create(const std::string& path, int flags, bool& created) {
+    constexpr int common = O_CLOEXEC | O_NOCTTY;
+    for (;;) {
+        int fd = ::open(path.c_str(), flags | common);
+        if (fd >= 0 || errno != ENOENT || flags == O_RDONLY) {
+            return fd;
+        }
+        fd = ::open(path.c_str(), flags | common | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            created = true;
+            return fd;
+        }
+        if (errno != EEXIST) {
+            return fd;
+        }
+        // Another process created it between the two calls: open it as it is.
+    }
+}
+
+void write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;  // the console has nowhere else to report to
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
+OpenedFile open_exclusive(const std::string& path) {
+    OpenedFile result;
+    int first_error = 0;
+    int fd = -1;
+    // Reading and writing first, then reading only, then writing only.
+    constexpr int attempts[] = {O_RDWR, O_RDONLY, O_WRONLY};
+    for (int flags : attempts) {
+        fd = open_or_create(path, flags, result.created);
+        if (fd >= 0) {
+            result.readable = flags != O_WRONLY;
+            result.writable = flags != O_RDONLY;
+            break;
+        }
+        if (first_error == 0) {
+            first_error = errno;
+        }
+        if (errno == EMFILE || errno == ENFILE || errno == ENOENT || errno == ENOTDIR) {
+            break;  // no other access mode can help with these
+        }
+    }
+    if (fd < 0) {
+        result.failure = open_failure_of(first_error);
+        return result;
+    }
+
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        result.failure = OpenFailure::denied;
+        return result;
+    }
+    result.regular = S_ISREG(info.st_mode);
+
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        result.failure = error == EWOULDBLOCK ? OpenFailure::denied : open_failure_of(error);
+        return result;
+    }
+    result.handle.native = fd;
+    return result;
+}
+
+ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t n = ::read(fd_of(file), buffer, capacity);
+        if (n >= 0) {
+            return {static_cast<std::size_t>(n), false};
+        }
+        if (errno != EINTR) {
+            return {0, true};
+        }
+    }
+}
+
+IoFailure write_at(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+    bool positioned = true;
+    while (size > 0) {
+        const ssize_t n = positioned
+                              ? ::pwrite(fd_of(file), data, size, static_cast<off_t>(offset))
+                              : ::write(fd_of(file), data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == ESPIPE && positioned) {
+                positioned = false;  // a pipe or FIFO has no offsets
+                continue;
+            }
+            return io_failure_of(errno);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return IoFailure::none;
+}
+
+IoFailure truncate(FileHandle file, std::uint64_t size) {
+    if (::ftruncate(fd_of(file), static_cast<off_t>(size)) != 0) {
+        return io_failure_of(errno);
+    }
+    return IoFailure::none;
+}
+
+std::uint64_t file_size(FileHandle file) {
+    struct stat info {};
+    if (::fstat(fd_of(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void close(FileHandle file) {
+    if (file) {
+        ::close(fd_of(file));  // closing releases the lock
+    }
+}
+
+void write_stdout(std::string_view bytes) { write_all(STDOUT_FILENO, bytes); }
+
+void write_stderr(std::string_view bytes) { write_all(STDERR_FILENO, bytes); }
+
+bool read_stdin_line(std::string& line) {
+    line.clear();
+    bool any = false;
+    char c = 0;
+    // One byte at a time, so that nothing past the reply is taken from a
+    // standard input that a command run afterwards may read too.
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return any;
+        }
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(c);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+void run_command(const std::string& command_line) {
+    char shell[] = "/bin/sh";
+    char dash_c[] = "-c";
+    std::string command = command_line;
+    char* argv[] = {shell, dash_c, command.data(), nullptr};
+    pid_t child = 0;
+    if (::posix_spawn(&child, shell, nullptr, nullptr, argv, environ) != 0) {
+        return;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void setup_floating_point() {
+    // x86-64 and AArch64 evaluate double in 53-bit significands natively; the
+    // rounding direction is the only setting left to make.
+    std::fesetround(FE_TONEAREST);
+}
+
+std::string data_directory() {
+    const char* dir = std::getenv("TAVO_DIR");
+    if (dir == nullptr || *dir == '\0') {
+        return "/TAVO/";
+    }
+    std::string result = dir;
+    if (result.back() != '/') {
+        result.push_back('/');
+    }
+    return result;
+}
+
+}  // namespace linesynth::platform

@@ -1,0 +1,42 @@
+// The run's arithmetic with its floating-point faults made explicit.
+//
+// All formulas are evaluated in double on exactly widened 32-bit operands. With
+// operands of 32-bit range no product, sum or difference can leave the double
+// range, so the only places a fault can arise are a division, the narrowing of
+// a double into a 32-bit real, and the rounding of a double to a 32-bit
+// integer. Every such place in the run goes through these helpers, which end
+// the run with the M6101 / M6103 / M6104 report instead of producing an
+// infinity or an undefined conversion.
+#pragma once
+
+#include <cstdint>
+
+namespace linesynth {
+
+// The nearest 32-bit real, ties to even. A value that rounds beyond the largest
+// finite 32-bit real is an overflow fault.
+//   narrow(0.1)                  -> 0x1.99999ap-4f
+//   narrow(0x1.ffffffp127 - tiny) -> 3.40282347e38f (rounds down to the largest)
+//   narrow(0x1.ffffffp127)        -> overflow fault (the tie goes to even: infinity)
+//   narrow(1e-50)                -> 0.0f (underflow is not a fault)
+float narrow(double value);
+
+// numerator / denominator. A zero denominator is a fault: invalid when the
+// numerator is zero too, divide by zero otherwise.
+//   divide(1, 0) -> divide-by-zero fault;  divide(0, 0) -> invalid fault
+double divide(double numerator, double denominator);
+
+// Rounds to the nearest integer with halves away from zero: 0.5 is subtracted
+// from a negative value and added to any other, in double, and the sum is
+// truncated toward zero. A result outside the 32-bit range is an overflow fault.
+//   2.5 -> 3;  -2.5 -> -3;  -0.0 -> 0;  2.4999999 -> 2;  -0.4 -> 0
+//   2147483647.4 -> 2147483647;  2147483647.5 -> overflow fault
+std::int32_t round_to_int(double value);
+
+// a - b in 32-bit two's complement arithmetic: wraps instead of overflowing.
+//   difference(5, 7) -> -2;  difference(INT32_MIN, 1) -> INT32_MAX
+constexpr std::int32_t difference(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+}  // namespace linesynth

@@ -1,0 +1,77 @@
+// A connection to one file, or to standard output (console()).
+//
+// Opening follows fixed rules: a missing file is created empty (an input file
+// too); the file is held for exclusive use while it is connected; a default
+// opening keeps the file's bytes until the first write, which cuts the file at
+// its start; an "APPEND" opening writes after the last byte. Records collect in
+// a 1024-byte block that is written at its offset when full and at close.
+// Failures end the run with the F report for OPEN, WRITE or CLOSE.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "textio/record_reader.h"
+
+namespace linesynth {
+
+enum class Access { default_access, append };
+
+// Layout state of the free-form write in progress; reset by begin_record.
+struct RecordState {
+    int remaining = 79;         // columns still free on the current record
+    int pending_blanks = 1;     // blanks owed before the next characters placed
+    bool separator_due = false; // the next numeric item gets one separating blank
+};
+
+struct TextUnit {
+    static constexpr std::size_t block_size = 1024;
+
+    std::string path;  // as given to open_file
+    platform::FileHandle file;
+    bool is_console = false;
+    bool writable = false;
+    bool regular = false;
+
+    std::array<char, block_size> block{};
+    std::size_t block_fill = 0;
+    std::uint64_t block_offset = 0;  // where block[0] belongs in the file
+    bool written = false;            // the connection has entered writing (cut done)
+
+    RecordState record;
+
+    // Console only: set once a console record has been shown, never cleared.
+    bool line_open = false;
+    // Console only: the record being laid out, shown whole at its end.
+    std::string line;
+
+    RecordReader reader;
+
+    TextUnit() = default;
+    TextUnit(const TextUnit&) = delete;
+    TextUnit& operator=(const TextUnit&) = delete;
+    // A unit still open when its owner goes away (a stop unwinding) is written
+    // out and closed; a failure then is not reported, since the run is already
+    // ending.
+    ~TextUnit();
+};
+
+// The process's standard output as a TextUnit.
+TextUnit& console();
+
+void open_file(TextUnit& unit, const std::string& path, Access access = Access::default_access);
+
+// Writes out the block and releases the file; a write failure is F6421/F6422 CLOSE.
+void close_file(TextUnit& unit);
+
+bool is_open(const TextUnit& unit);
+
+// Appends bytes of a record to a file unit's block: cuts the file at the first
+// write of a default opening, writes the block at its offset whenever it fills.
+void write_bytes(TextUnit& unit, std::string_view bytes);
+
+}  // namespace linesynth
