@@ -4,4 +4,6 @@
 #include "run/entry.h"
 #include "run/run_sequence.h"
 
-int main() { return linesynth::run_process(linesynth::run_sequence); }
+int main() {
+    return linesynth::run_process(linesynth::run_sequence);
+}

@@ -31,10 +31,10 @@ enum class OpenFailure {
 struct OpenedFile {
     FileHandle handle;
     OpenFailure failure = OpenFailure::none;
-    bool created = false;   // the file did not exist and was created empty
+    bool created = false;  // the file did not exist and was created empty
     bool readable = false;
     bool writable = false;
-    bool regular = false;   // a regular file (a device or FIFO is never cut)
+    bool regular = false;  // a regular file (a device or FIFO is never cut)
 };
 
 // Opens `path` for reading and writing, falling back to reading only and then

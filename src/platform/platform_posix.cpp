@@ -1,9 +1,6 @@
 // POSIX implementation of the platform layer.
 #include "platform/platform.h"
 
-#include <cerrno>
-#include <cfenv>
-#include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -11,48 +8,53 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cfenv>
+#include <cstdlib>
 
 extern char** environ;
 
 namespace linesynth::platform {
 namespace {
 
-int fd_of(FileHandle file) { return static_cast<int>(file.native); }
+int fd_of(FileHandle file) {
+    return static_cast<int>(file.native);
+}
 
 OpenFailure open_failure_of(int error) {
     switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return OpenFailure::not_found;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case EWOULDBLOCK:
-        return OpenFailure::denied;
-    case EMFILE:
-    case ENFILE:
-        return OpenFailure::too_many;
-    case EEXIST:
-        return OpenFailure::exists;
-    default:
-        return OpenFailure::invalid;
+        case ENOENT:
+        case ENOTDIR:
+            return OpenFailure::not_found;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EWOULDBLOCK:
+            return OpenFailure::denied;
+        case EMFILE:
+        case ENFILE:
+            return OpenFailure::too_many;
+        case EEXIST:
+            return OpenFailure::exists;
+        default:
+            return OpenFailure::invalid;
     }
 }
 
 IoFailure io_failure_of(int error) {
     switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-        return IoFailure::no_space;
-    case EACCES:
-    case EPERM:
-    case EBADF:
-    case EINVAL:
-    case EROFS:
-        return IoFailure::denied;
-    default:
-        return IoFailure::other;
+        case ENOSPC:
+        case EDQUOT:
+            return IoFailure::no_space;
+        case EACCES:
+        case EPERM:
+        case EBADF:
+        case EINVAL:
+        case EROFS:
+            return IoFailure::denied;
+        default:
+            return IoFailure::other;
     }
 }
 
@@ -150,9 +152,8 @@ ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {
 IoFailure write_at(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
     bool positioned = true;
     while (size > 0) {
-        const ssize_t n = positioned
-                              ? ::pwrite(fd_of(file), data, size, static_cast<off_t>(offset))
-                              : ::write(fd_of(file), data, size);
+        const ssize_t n = positioned ? ::pwrite(fd_of(file), data, size, static_cast<off_t>(offset))
+                                     : ::write(fd_of(file), data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -191,9 +192,13 @@ void close(FileHandle file) {
     }
 }
 
-void write_stdout(std::string_view bytes) { write_all(STDOUT_FILENO, bytes); }
+void write_stdout(std::string_view bytes) {
+    write_all(STDOUT_FILENO, bytes);
+}
 
-void write_stderr(std::string_view bytes) { write_all(STDERR_FILENO, bytes); }
+void write_stderr(std::string_view bytes) {
+    write_all(STDERR_FILENO, bytes);
+}
 
 bool read_stdin_line(std::string& line) {
     line.clear();

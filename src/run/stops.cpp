@@ -50,7 +50,9 @@ void pause() {
     }
 }
 
-void stop() { stop("Stop - Program terminated."); }
+void stop() {
+    stop("Stop - Program terminated.");
+}
 
 void stop(std::string_view text) {
     break_open_line();

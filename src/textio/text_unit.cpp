@@ -10,17 +10,17 @@ namespace {
 
 Failure open_failure(platform::OpenFailure failure) {
     switch (failure) {
-    case platform::OpenFailure::denied:
-        return Failure::open_denied;
-    case platform::OpenFailure::exists:
-        return Failure::open_exists;
-    case platform::OpenFailure::not_found:
-        return Failure::open_not_found;
-    case platform::OpenFailure::too_many:
-        return Failure::open_too_many;
-    case platform::OpenFailure::none:
-    case platform::OpenFailure::invalid:
-        break;
+        case platform::OpenFailure::denied:
+            return Failure::open_denied;
+        case platform::OpenFailure::exists:
+            return Failure::open_exists;
+        case platform::OpenFailure::not_found:
+            return Failure::open_not_found;
+        case platform::OpenFailure::too_many:
+            return Failure::open_too_many;
+        case platform::OpenFailure::none:
+        case platform::OpenFailure::invalid:
+            break;
     }
     return Failure::open_invalid;
 }
@@ -68,7 +68,9 @@ TextUnit& console() {
     return unit;
 }
 
-bool is_open(const TextUnit& unit) { return static_cast<bool>(unit.file); }
+bool is_open(const TextUnit& unit) {
+    return static_cast<bool>(unit.file);
+}
 
 void open_file(TextUnit& unit, const std::string& path, Access access) {
     const platform::OpenedFile opened = platform::open_exclusive(path);

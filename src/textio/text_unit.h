@@ -23,9 +23,9 @@ enum class Access { default_access, append };
 
 // Layout state of the free-form write in progress; reset by begin_record.
 struct RecordState {
-    int remaining = 79;         // columns still free on the current record
-    int pending_blanks = 1;     // blanks owed before the next characters placed
-    bool separator_due = false; // the next numeric item gets one separating blank
+    int remaining = 79;          // columns still free on the current record
+    int pending_blanks = 1;      // blanks owed before the next characters placed
+    bool separator_due = false;  // the next numeric item gets one separating blank
 };
 
 struct TextUnit {

@@ -37,8 +37,8 @@ struct ConsoleCase {
 
 TEST(Stops, ConsoleSequencesAreExact) {
     const ConsoleCase cases[] = {
-        {"plain stop without console records", [] { stop(); }, "", 0,
-         "Stop - Program terminated.|", ""},
+        {"plain stop without console records", [] { stop(); }, "", 0, "Stop - Program terminated.|",
+         ""},
         {"stop with a text keeps its blanks and has no prefix",
          [] { stop("ERROR ON TERENNING  pixel INTO flux"); }, "", 0,
          "ERROR ON TERENNING  pixel INTO flux|", ""},
@@ -116,18 +116,19 @@ TEST(Stops, PauseRunsTheReplyAsACommand) {
         bool runs;
     };
     const ReplyCase cases[] = {
-        {"", false},
-        {" \t  ", false},
-        {"x", false},
-        {"x  \t", false},
-        {"x;", true},
-        {"touch '" + marker + "'   ", true},
+        {"", false},      {" \t  ", false}, {"x", false},
+        {"x  \t", false}, {"x;", true},     {"touch '" + marker + "'   ", true},
         {"  x", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("reply [" + c.reply + "]");
         std::filesystem::remove(marker);
-        const auto result = run_in_child([] { pause(); stop(); }, c.reply + "\n");
+        const auto result = run_in_child(
+            [] {
+                pause();
+                stop();
+            },
+            c.reply + "\n");
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(std::filesystem::exists(marker), c.runs);
     }
@@ -135,9 +136,14 @@ TEST(Stops, PauseRunsTheReplyAsACommand) {
 }
 
 TEST(Stops, CommandOutputFollowsThePromptInOrder) {
-    const auto result = run_in_child([] { pause(); stop(); }, "echo hello from the command\n");
-    EXPECT_EQ(result.out, crlf(prompt) + "hello from the command\n" +
-                              crlf("Stop - Program terminated.|"));
+    const auto result = run_in_child(
+        [] {
+            pause();
+            stop();
+        },
+        "echo hello from the command\n");
+    EXPECT_EQ(result.out,
+              crlf(prompt) + "hello from the command\n" + crlf("Stop - Program terminated.|"));
 }
 
 // A run-time error report ends the run with status 1, and records already

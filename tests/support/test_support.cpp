@@ -1,15 +1,15 @@
 #include "test_support.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "run/entry.h"
 
@@ -99,9 +99,13 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const { return (path_ / name).string(); }
+std::string TempDir::file(const std::string& name) const {
+    return (path_ / name).string();
+}
 
-std::string TempDir::dir_with_separator() const { return path_.string() + "/"; }
+std::string TempDir::dir_with_separator() const {
+    return path_.string() + "/";
+}
 
 std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

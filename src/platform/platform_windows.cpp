@@ -1,0 +1,238 @@
+// Windows implementation of the platform layer.
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <float.h>
+#include <cfenv>
+#include <cstdlib>
+
+namespace linesynth::platform {
+namespace {
+
+HANDLE handle_of(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file.native);
+}
+
+OpenFailure open_failure_of(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+            return OpenFailure::not_found;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return OpenFailure::denied;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return OpenFailure::too_many;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return OpenFailure::exists;
+        default:
+            return OpenFailure::invalid;
+    }
+}
+
+IoFailure io_failure_of(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return IoFailure::no_space;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return IoFailure::denied;
+        default:
+            return IoFailure::other;
+    }
+}
+
+void write_all(DWORD which, std::string_view bytes) {
+    const HANDLE out = ::GetStdHandle(which);
+    while (!bytes.empty()) {
+        DWORD done = 0;
+        const DWORD chunk =
+            static_cast<DWORD>(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
+        if (!::WriteFile(out, bytes.data(), chunk, &done, nullptr) || done == 0) {
+            return;  // the console has nowhere else to report to
+        }
+        bytes.remove_prefix(done);
+    }
+}
+
+// Starts `interpreter` with "/c" and the command line; false when it cannot be started.
+bool run_with(const std::string& interpreter, const std::string& command_line) {
+    std::string line = "\"" + interpreter + "\" /c " + command_line;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return false;
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+}  // namespace
+
+OpenedFile open_exclusive(const std::string& path) {
+    OpenedFile result;
+    // Share mode 0 holds the file for exclusive use while it is open.
+    constexpr DWORD attempts[] = {GENERIC_READ | GENERIC_WRITE, GENERIC_READ, GENERIC_WRITE};
+    DWORD first_error = ERROR_SUCCESS;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (DWORD access : attempts) {
+        file = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+        const DWORD error = ::GetLastError();
+        if (file != INVALID_HANDLE_VALUE) {
+            result.created = error != ERROR_ALREADY_EXISTS;
+            result.readable = (access & GENERIC_READ) != 0;
+            result.writable = (access & GENERIC_WRITE) != 0;
+            break;
+        }
+        if (first_error == ERROR_SUCCESS) {
+            first_error = error;
+        }
+        if (error != ERROR_ACCESS_DENIED) {
+            break;  // only a refused access mode is worth another try
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        result.failure = open_failure_of(first_error);
+        return result;
+    }
+    result.regular = ::GetFileType(file) == FILE_TYPE_DISK;
+    result.handle.native = reinterpret_cast<std::intptr_t>(file);
+    return result;
+}
+
+ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {
+    DWORD done = 0;
+    const DWORD chunk = static_cast<DWORD>(capacity > 0x10000000 ? 0x10000000 : capacity);
+    if (!::ReadFile(handle_of(file), buffer, chunk, &done, nullptr)) {
+        return {0, ::GetLastError() != ERROR_BROKEN_PIPE};
+    }
+    return {done, false};
+}
+
+IoFailure write_at(FileHandle file, std::uint64_t offset, const char* data, std::size_t size) {
+    const bool positioned = ::GetFileType(handle_of(file)) == FILE_TYPE_DISK;
+    while (size > 0) {
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD done = 0;
+        const DWORD chunk = static_cast<DWORD>(size > 0x10000000 ? 0x10000000 : size);
+        if (!::WriteFile(handle_of(file), data, chunk, &done, positioned ? &where : nullptr)) {
+            return io_failure_of(::GetLastError());
+        }
+        if (done == 0) {
+            return IoFailure::other;
+        }
+        data += done;
+        size -= done;
+        offset += done;
+    }
+    return IoFailure::none;
+}
+
+IoFailure truncate(FileHandle file, std::uint64_t size) {
+    LARGE_INTEGER position{};
+    position.QuadPart = static_cast<LONGLONG>(size);
+    if (!::SetFilePointerEx(handle_of(file), position, nullptr, FILE_BEGIN) ||
+        !::SetEndOfFile(handle_of(file))) {
+        return io_failure_of(::GetLastError());
+    }
+    return IoFailure::none;
+}
+
+std::uint64_t file_size(FileHandle file) {
+    LARGE_INTEGER size{};
+    if (::GetFileType(handle_of(file)) != FILE_TYPE_DISK ||
+        !::GetFileSizeEx(handle_of(file), &size)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void close(FileHandle file) {
+    if (file) {
+        ::CloseHandle(handle_of(file));
+    }
+}
+
+void write_stdout(std::string_view bytes) {
+    write_all(STD_OUTPUT_HANDLE, bytes);
+}
+
+void write_stderr(std::string_view bytes) {
+    write_all(STD_ERROR_HANDLE, bytes);
+}
+
+bool read_stdin_line(std::string& line) {
+    line.clear();
+    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    bool any = false;
+    for (;;) {
+        char c = 0;
+        DWORD done = 0;
+        if (!::ReadFile(in, &c, 1, &done, nullptr) || done == 0) {
+            if (!any) {
+                return false;
+            }
+            break;
+        }
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        line.push_back(c);
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+void run_command(const std::string& command_line) {
+    const char* comspec = std::getenv("COMSPEC");
+    if (comspec != nullptr && *comspec != '\0' && run_with(comspec, command_line)) {
+        return;
+    }
+    run_with("cmd.exe", command_line);  // searched along the PATH
+}
+
+void setup_floating_point() {
+#if defined(_M_IX86)
+    // The x87 unit keeps 64-bit significands unless told otherwise.
+    unsigned int control = 0;
+    ::_controlfp_s(&control, _PC_53, _MCW_PC);
+#endif
+    std::fesetround(FE_TONEAREST);
+}
+
+std::string data_directory() {
+    const char* dir = std::getenv("TAVO_DIR");
+    if (dir == nullptr || *dir == '\0') {
+        return "C:\\TAVO\\";
+    }
+    std::string result = dir;
+    if (result.back() != '\\' && result.back() != '/') {
+        result.push_back('\\');
+    }
+    return result;
+}
+
+}  // namespace linesynth::platform
