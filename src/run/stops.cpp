@@ -69,6 +69,17 @@ void error_stop(std::string_view first_line, std::string_view stop_text) {
     stop(stop_text);
 }
 
+void refuse_count(std::string_view label, std::int32_t count) {
+    show_console_record("ERROR REPORT");
+    TextUnit& out = console();
+    begin_record(out);
+    put_text(out, label);
+    put_integer(out, count);
+    end_record(out);
+    show_console_record("Press Enter to continue");
+    stop();
+}
+
 void report_run_time_error(char letter, int number, std::string_view context,
                            std::string_view message) {
     std::string report;

@@ -6,6 +6,7 @@
 // reach the disk; tests can observe a stop without ending the test process.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "run/failures.h"
@@ -31,6 +32,13 @@ void pause();
 // The pattern for a fatal data error: `first_line` and "ENTER TO STOP OR YOUR
 // COMMAND" as console records, the pause, then stop(stop_text). Status 0.
 [[noreturn]] void error_stop(std::string_view first_line, std::string_view stop_text);
+
+// The report for a count the tables cannot hold: "ERROR REPORT", `label` with
+// the count as an integer item, "Press Enter to continue" as console records,
+// then stop() at once (status 0; the run does not wait for Enter).
+//   refuse_count("TOO LONG DATA FILE N_sat=", 10001) shows
+//   "TOO LONG DATA FILE N_sat=      10001" on its own line.
+[[noreturn]] void refuse_count(std::string_view label, std::int32_t count);
 
 // Writes CR LF, "run-time error ", letter, number, context, CR LF, "- ",
 // message, CR LF to standard error; ends the run with status 1.

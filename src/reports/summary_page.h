@@ -1,0 +1,13 @@
+// The summary page gathers one record per completed run.
+#pragma once
+
+#include <string>
+
+namespace linesynth {
+
+// Appends "THE INTEGRAL OF <B>ALL SETS</B> IS=" and `integral` as one record
+// after the page's last byte (a last line without a line end is joined):
+//   123.4567 -> " THE INTEGRAL OF <B>ALL SETS</B> IS=     123.456700" CR LF
+void append_summary_record(const std::string& path, float integral);
+
+}  // namespace linesynth
