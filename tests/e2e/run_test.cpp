@@ -193,6 +193,55 @@ TEST(Run, NoSetsAndEmptySpectra) {
                       });
 }
 
+// A last count beyond the observed rows: rows up to 1000 show the calibrated
+// wavelength (p + 3999), rows above it zero; observed is zero there.
+//   integral = 999 unit intervals of height 1, then (0 - 4999) * 2 / 2, then 0
+//            = 999 - 4999 = -4000
+TEST(Run, RowsBeyondTheObservedSpectrum) {
+    TempDir dir;
+    std::string continuum = "1002\n";
+    for (int i = 0; i < 1002; ++i) {
+        continuum += "1\n";
+    }
+    write_all(dir, {
+                       {"synthesis.txt", "0\n"},
+                       {"vlt.txt", "t\n1\n0\n4000 5000\n1 1001\n2 200\n0 0 1\n"},
+                       {"FDftn.txt", "1 0 0\n4000 0.5\n"},
+                       {"continum.txt", continuum},
+                       {"qdqd.txt", "2\n0\n"},
+                   });
+    const auto result = run_linesynth(dir.dir_with_separator());
+    ASSERT_EQ(result.status, 0);
+
+    // Line 0 is the count record, line I the row of point I.
+    const auto lines_of = [&](const std::string& name) {
+        std::vector<std::string> lines;
+        const std::string bytes = read_file(dir.file(name));
+        for (std::size_t start = 0; start < bytes.size();) {
+            const std::size_t end = bytes.find("\r\n", start);
+            lines.push_back(bytes.substr(start, end - start) + "\r\n");
+            start = end + 2;
+        }
+        return lines;
+    };
+    const auto rdf = lines_of("RDF.txt");
+    ASSERT_EQ(rdf.size(), 1003u);
+    EXPECT_EQ(rdf[0], record({{8, "1002"}}));
+    EXPECT_EQ(rdf[1],
+              record({{5, "4000.000000"}, {8, "1.000000"}, {4, "5.000000E-01"}, {3, "-5.000000E-01"}}));
+    EXPECT_EQ(rdf[2],
+              record({{5, "4001.000000"}, {8, "1.000000"}, {4, "0.000000E+00"}, {7, "-1.000000"}}));
+    EXPECT_EQ(rdf[1000],
+              record({{5, "4999.000000"}, {8, "1.000000"}, {4, "0.000000E+00"}, {7, "-1.000000"}}));
+    EXPECT_EQ(rdf[1001],
+              record({{4, "0.000000E+00"}, {8, "1.000000"}, {4, "0.000000E+00"}, {7, "-1.000000"}}));
+    const auto rdf2 = lines_of("RDF2.txt");
+    ASSERT_EQ(rdf2.size(), 1003u);
+    EXPECT_EQ(rdf2[1000], record({{8, "1000"}, {9, "100"}, {11, "0"}}));
+    EXPECT_EQ(rdf2[1002], record({{7, "-3999"}, {9, "100"}, {11, "0"}}));
+    EXPECT_EQ(read_file(dir.file("vltOut.htm")), record({{1, summary_text}, {3, "-4000.000000"}}));
+}
+
 // Runs that end early: the exact console and error stream, the exit status,
 // and no output file touched.
 TEST(Run, EarlyEndsTouchNoOutput) {
