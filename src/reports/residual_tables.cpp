@@ -75,7 +75,7 @@ void write_rdf2(const std::string& path, const SpectrumStore& store,
 void write_residual_tables(const std::string& data_dir, const SpectrumStore& store,
                            const CalibrationSet& calibration, const ReportScales& scales) {
     if (store.point_count >= 1 && !wavelength_pair_usable(calibration)) {
-        wavelength_calibration_stop();
+        wavelength_calibration_error_stop();
     }
     write_rdf(data_dir + "RDF.txt", store, calibration, scales);
     write_rdf1(data_dir + "RDF1.txt", store, calibration, scales);

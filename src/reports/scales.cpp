@@ -1,0 +1,36 @@
+#include "reports/scales.h"
+
+#include "run/checked_math.h"
+
+namespace linesynth {
+namespace {
+
+double widen(float value) {
+    return static_cast<double>(value);
+}
+
+}  // namespace
+
+void compute_scale_factors(ReportScales& scales, const CalibrationSet& calibration) {
+    const double reference_span = widen(scales.ref_a) - widen(scales.ref_b);
+    const double flux_span = widen(calibration.flux_1) - widen(calibration.flux_2);
+    scales.scale_fwd = narrow(divide(reference_span, flux_span));
+    scales.scale_back = narrow(divide(flux_span, reference_span));
+}
+
+// The products are statements of their own so that no compiler fuses them
+// with the addition that follows.
+
+double mapped_synthetic(const ReportScales& scales, const CalibrationSet& calibration,
+                        float synthetic) {
+    const double scaled = (widen(synthetic) - widen(calibration.flux_2)) * widen(scales.scale_fwd);
+    return scaled + widen(scales.ref_b);
+}
+
+double mapped_observed(const ReportScales& scales, const CalibrationSet& calibration,
+                       float observed) {
+    const double scaled = (widen(observed) - widen(scales.ref_b)) * widen(scales.scale_back);
+    return scaled + widen(calibration.flux_2);
+}
+
+}  // namespace linesynth
