@@ -25,7 +25,7 @@ void write_rdf(const std::string& path, const SpectrumStore& store,
         put_real(table, store.wavelengths[i]);
         put_real(table, narrow(mapped));
         put_real(table, store.observed[i]);
-        put_real(table, narrow(store.observed[i] - mapped));
+        put_real(table, narrow(static_cast<double>(store.observed[i]) - mapped));
         end_record(table);
     }
     close_file(table);
@@ -43,7 +43,7 @@ void write_rdf1(const std::string& path, const SpectrumStore& store,
         put_real(table, store.wavelengths[i]);
         put_real(table, store.synthetic[i]);
         put_real(table, narrow(mapped));
-        put_real(table, narrow(store.synthetic[i] - mapped));
+        put_real(table, narrow(static_cast<double>(store.synthetic[i]) - mapped));
         end_record(table);
     }
     close_file(table);

@@ -5,8 +5,9 @@
 #include "run/checked_math.h"
 #include "run/stops.h"
 
-// Each product below is a statement of its own so that no compiler fuses it
-// with the following addition: the sum must see the product rounded to double.
+// Each product below is rounded to double before the following addition; the
+// build turns off floating-point contraction so that no fused multiply-add
+// skips that rounding.
 
 namespace linesynth {
 namespace {

@@ -21,7 +21,7 @@ void add_component_set(SpectrumStore& store, float weight) {
     const std::int32_t count = std::min(store.point_count, max_points);
     const double widened_weight = static_cast<double>(weight);
     for (std::int32_t i = 1; i <= count; ++i) {
-        // A statement of its own, so the product is not fused with the sum.
+        // The product is rounded to double before the sum (no contraction).
         const double contribution = static_cast<double>(store.component[i]) * widened_weight;
         store.synthetic[i] = narrow(contribution + static_cast<double>(store.synthetic[i]));
     }
