@@ -21,10 +21,11 @@
 //   "2* 5"       -> null, null, 5   a repeat count followed by a separator
 //   "1* 5"       -> null, 5         (so a count of 1 is a count too)
 //   "0*5", "*5", "-2*5" -> F6502    "2*3*4" -> F6503
-//   "'ab" "'cd'" -> ab + cd = "abcd": inside quotes a line end adds nothing,
-//                   and the first byte of the next record is skipped
+//   "'ab" " cd'" -> abcd: inside quotes a line end adds nothing, and the
+//                   first byte of the next record is skipped
 //   "'it''s'"    -> it's            "''," -> null
 //   "(1, 2) 3"   -> (1,2), 3        the pair holds "1,2"
+//   "(1,2),3"    -> (1,2), 3        a closing parenthesis acts as a blank
 //   "'ab'x5"     -> ab, 5: the byte after a closing quote is its separator,
 //                   whatever it is; a line end there ends the value with its
 //                   record, as a line end after a plain value does

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 
@@ -222,49 +223,22 @@ TEST(Reader, ValuesAcrossBlocks) {
 
 // The report a failure of reading `path` writes to the error stream.
 std::string report(int number, const std::string& path) {
-    const char* message = "";
-    switch (number) {
-        case 6100:
-            message = "integer value out of range";
-            break;
-        case 6101:
-            message = "invalid character in integer value";
-            break;
-        case 6102:
-            message = "real value out of double-precision range";
-            break;
-        case 6103:
-            message = "invalid real value";
-            break;
-        case 6104:
-            message = "real value out of single-precision range";
-            break;
-        case 6302:
-            message = "second radix mark (#) in integer value";
-            break;
-        case 6303:
-            message = "radix outside 2 to 36 in integer value";
-            break;
-        case 6500:
-            message = "the system could not read the file";
-            break;
-        case 6501:
-            message = "end of file reached during read";
-            break;
-        case 6502:
-            message = "repeat count below 1";
-            break;
-        case 6503:
-            message = "second repeat count before the value of the first";
-            break;
-        case 6504:
-            message = "quoted or parenthesised value given for a number";
-            break;
-        default:
-            break;
-    }
-    return crlf("|run-time error F" + std::to_string(number) + ": READ(" + path + ")|- " + message +
-                "|");
+    static const std::map<int, std::string> messages = {
+        {6100, "integer value out of range"},
+        {6101, "invalid character in integer value"},
+        {6102, "real value out of double-precision range"},
+        {6103, "invalid real value"},
+        {6104, "real value out of single-precision range"},
+        {6302, "second radix mark (#) in integer value"},
+        {6303, "radix outside 2 to 36 in integer value"},
+        {6500, "the system could not read the file"},
+        {6501, "end of file reached during read"},
+        {6502, "repeat count below 1"},
+        {6503, "second repeat count before the value of the first"},
+        {6504, "quoted or parenthesised value given for a number"},
+    };
+    return crlf("|run-time error F" + std::to_string(number) + ": READ(" + path + ")|- " +
+                messages.at(number) + "|");
 }
 
 struct FailureRow {
