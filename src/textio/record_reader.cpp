@@ -1,21 +1,77 @@
-// Placeholder until the free-form reader lands.
 #include "textio/record_reader.h"
 
 #include "run/stops.h"
+#include "textio/value_conversion.h"
 
 namespace linesynth {
+namespace {
 
-void attach_reader(RecordReader& reader, const std::string& file_name, platform::FileHandle source) {
-    reader.file_name = file_name;
-    reader.source = source;
+void check(const RecordReader& reader, const ReadError& error) {
+    if (error) {
+        fail_file(*error, "READ", reader.file_name);
+    }
 }
 
-void begin_read(RecordReader&, ReadMode) {}
-void get_int(RecordReader& reader, std::int32_t&) { fail_file(Failure::end_of_file, "READ", reader.file_name); }
-void get_real(RecordReader& reader, float&) { fail_file(Failure::end_of_file, "READ", reader.file_name); }
-void get_double(RecordReader& reader, double&) { fail_file(Failure::end_of_file, "READ", reader.file_name); }
-void get_char(RecordReader& reader, char*, std::size_t) { fail_file(Failure::end_of_file, "READ", reader.file_name); }
-void get_text(RecordReader& reader, char (&)[80]) { fail_file(Failure::end_of_file, "READ", reader.file_name); }
-void end_read(RecordReader&) {}
+// The token of the next item, or nullptr when the variable stays unchanged.
+const Token* next_value(RecordReader& reader, std::size_t text_limit) {
+    bool has_value = false;
+    check(reader, next_item(reader.bytes, reader.state, text_limit, has_value));
+    return has_value ? &reader.state.token : nullptr;
+}
+
+}  // namespace
+
+void attach_reader(RecordReader& reader, const std::string& file_name,
+                   platform::FileHandle source) {
+    reader.file_name = file_name;
+    reader.source = source;
+    if (!reader.block) {
+        reader.block.reset(new char[RecordReader::block_size]);
+    }
+    reader.bytes = file_source(source, reader.block.get(), RecordReader::block_size);
+    reader.mode = ReadMode::free_form;
+    reset_read(reader.state);
+}
+
+void begin_read(RecordReader& reader, ReadMode mode) {
+    reader.mode = mode;
+    reset_read(reader.state);
+}
+
+void get_int(RecordReader& reader, std::int32_t& value) {
+    if (const Token* token = next_value(reader, token_capacity)) {
+        check(reader, convert_integer(*token, value));
+    }
+}
+
+void get_real(RecordReader& reader, float& value) {
+    if (const Token* token = next_value(reader, token_capacity)) {
+        check(reader, convert_real(*token, value));
+    }
+}
+
+void get_double(RecordReader& reader, double& value) {
+    if (const Token* token = next_value(reader, token_capacity)) {
+        check(reader, convert_double(*token, value));
+    }
+}
+
+void get_char(RecordReader& reader, char* buffer, std::size_t length) {
+    if (const Token* token = next_value(reader, length)) {
+        convert_characters(*token, buffer, length);
+    }
+}
+
+void get_text(RecordReader& reader, char (&buffer)[80]) {
+    check(reader, read_text_record(reader.bytes, buffer));
+}
+
+void end_read(RecordReader& reader) {
+    if (reader.mode == ReadMode::text) {
+        check(reader, skip_record(reader.bytes));
+    } else {
+        check(reader, finish_free_form(reader.bytes, reader.state));
+    }
+}
 
 }  // namespace linesynth

@@ -4,33 +4,55 @@
 // operations take one value each, spanning as many records as they need; and
 // end_read skips the rest of the last record touched. Every failure ends the
 // run with the F report for READ(file name) (stops.h).
+//
+// The scanning rules are in free_form_scanner.h, the conversions of a value in
+// value_conversion.h. The file is read in blocks of block_size bytes into a
+// buffer allocated when the reader is first attached; nothing is allocated per
+// read or per value.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
+#include "textio/free_form_scanner.h"
 
 namespace linesynth {
 
 enum class ReadMode { free_form, text };
 
 struct RecordReader {
-    std::string file_name;        // as opened; quoted in failure reports
-    platform::FileHandle source;  // read forward only; owned by the TextUnit
-    // Scanner and read state are added by the reader implementation.
+    static constexpr std::size_t block_size = 64 * 1024;
+
+    std::string file_name;          // as opened; quoted in failure reports
+    platform::FileHandle source;    // read forward only; owned by the TextUnit
+    std::unique_ptr<char[]> block;  // block_size bytes, kept across reopenings
+    ByteSource bytes;               // the next unread byte of `source`
+
+    ReadMode mode = ReadMode::free_form;  // of the read in progress
+    ReadState state;                      // of the read in progress
 };
 
-// Connects `reader` to an open file; called by open_file().
+// Connects `reader` to an open file at its start; called by open_file().
 void attach_reader(RecordReader& reader, const std::string& file_name, platform::FileHandle source);
 
+// Starts a read at the next unread record.
 void begin_read(RecordReader& reader, ReadMode mode);
+
+// Free-form items: each takes the next value, converted to the variable's
+// type; a null value, or an item after a slash, leaves the variable unchanged.
 void get_int(RecordReader& reader, std::int32_t& value);
 void get_real(RecordReader& reader, float& value);
 void get_double(RecordReader& reader, double& value);
+// Stores the first `length` characters of the value, padded with blanks.
 void get_char(RecordReader& reader, char* buffer, std::size_t length);
+
+// Text read: the record as 80 characters, padded with blanks.
 void get_text(RecordReader& reader, char (&buffer)[80]);
+
+// Skips the rest of the last record touched, unless it is already consumed.
 void end_read(RecordReader& reader);
 
 }  // namespace linesynth
