@@ -33,6 +33,12 @@ void attach_reader(RecordReader& reader, const std::string& file_name,
     reset_read(reader.state);
 }
 
+void detach_reader(RecordReader& reader) {
+    reader.source = platform::FileHandle{};
+    reader.bytes = ByteSource{};
+    reset_read(reader.state);
+}
+
 void begin_read(RecordReader& reader, ReadMode mode) {
     reader.mode = mode;
     reset_read(reader.state);

@@ -38,6 +38,10 @@ struct RecordReader {
 // Connects `reader` to an open file at its start; called by open_file().
 void attach_reader(RecordReader& reader, const std::string& file_name, platform::FileHandle source);
 
+// Disconnects `reader` when its file is closed: a later read finds the end of
+// the file instead of a stale descriptor.
+void detach_reader(RecordReader& reader);
+
 // Starts a read at the next unread record.
 void begin_read(RecordReader& reader, ReadMode mode);
 

@@ -103,6 +103,7 @@ void close_file(TextUnit& unit) {
     write_out_block(unit, "CLOSE");
     platform::close(unit.file);
     unit.file = platform::FileHandle{};
+    detach_reader(unit.reader);
 }
 
 void write_bytes(TextUnit& unit, std::string_view bytes) {
