@@ -5,74 +5,32 @@
 namespace linesynth {
 
 void read_weights_file(RecordReader& file, RunParameters& parameters) {
-    begin_read(file, ReadMode::free_form);
-    get_int(file, parameters.set_count);
-    end_read(file);
+    read_values(file, parameters.set_count);
     if (parameters.set_count > max_component_sets) {
         refuse_count("TOO MANY COMPONENT SETS N_set=", parameters.set_count);
     }
     for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
-        begin_read(file, ReadMode::free_form);
-        get_real(file, parameters.weights[static_cast<std::size_t>(set - 1)]);
-        end_read(file);
+        read_values(file, parameters.weights[static_cast<std::size_t>(set - 1)]);
     }
 }
 
 void read_parameter_file(RecordReader& file, RunParameters& parameters,
                          CalibrationSet& calibration) {
-    begin_read(file, ReadMode::text);
-    get_text(file, parameters.title_line);
-    end_read(file);
-
-    begin_read(file, ReadMode::free_form);
-    get_int(file, parameters.param_a);
-    end_read(file);
-
-    begin_read(file, ReadMode::free_form);
-    get_char(file, &parameters.answer, 1);
-    end_read(file);
-
-    if (parameters.answer == '1' || parameters.answer == '2') {
-        begin_read(file, ReadMode::free_form);
-        get_int(file, parameters.opt_int);
-        get_double(file, parameters.opt_real_1);
-        get_double(file, parameters.opt_real_2);
-        end_read(file);
-
-        begin_read(file, ReadMode::free_form);
-        get_double(file, parameters.opt_real_3);
-        get_double(file, parameters.opt_real_4);
-        end_read(file);
-
-        begin_read(file, ReadMode::text);
-        get_text(file, parameters.opt_text_1);
-        end_read(file);
-
-        begin_read(file, ReadMode::text);
-        get_text(file, parameters.opt_text_2);
-        end_read(file);
+    RunParameters& p = parameters;
+    CalibrationSet& cal = calibration;
+    read_text(file, p.title_line);
+    read_values(file, p.param_a);
+    read_values(file, p.answer);
+    if (p.answer == '1' || p.answer == '2') {
+        read_values(file, p.opt_int, p.opt_real_1, p.opt_real_2);
+        read_values(file, p.opt_real_3, p.opt_real_4);
+        read_text(file, p.opt_text_1);
+        read_text(file, p.opt_text_2);
     }
-
-    begin_read(file, ReadMode::free_form);
-    get_real(file, calibration.wl_1);
-    get_real(file, calibration.wl_2);
-    end_read(file);
-
-    begin_read(file, ReadMode::free_form);
-    get_int(file, calibration.px_1);
-    get_int(file, calibration.px_2);
-    end_read(file);
-
-    begin_read(file, ReadMode::free_form);
-    get_real(file, calibration.flux_1);
-    get_int(file, calibration.level_1);
-    end_read(file);
-
-    begin_read(file, ReadMode::free_form);
-    get_real(file, calibration.flux_2);
-    get_int(file, calibration.level_2);
-    get_real(file, parameters.probe_flux);
-    end_read(file);
+    read_values(file, cal.wl_1, cal.wl_2);
+    read_values(file, cal.px_1, cal.px_2);
+    read_values(file, cal.flux_1, cal.level_1);
+    read_values(file, cal.flux_2, cal.level_2, p.probe_flux);
 }
 
 }  // namespace linesynth

@@ -7,64 +7,19 @@
 namespace linesynth {
 namespace {
 
-void write_count_record(TextUnit& table, std::int32_t count) {
+// Opens `path` the default way (its old bytes go at the first write), writes
+// the count record and then one record per point from `row(table, i)`, and
+// closes it.
+template <typename Row>
+void write_table(const std::string& path, std::int32_t count, Row row) {
+    TextUnit table;
+    open_file(table, path);
     begin_record(table);
     put_integer(table, count);
     end_record(table);
-}
-
-void write_rdf(const std::string& path, const SpectrumStore& store,
-               const CalibrationSet& calibration, const ReportScales& scales) {
-    TextUnit table;
-    open_file(table, path);
-    const std::int32_t count = store.point_count;
-    write_count_record(table, count);
     for (std::int32_t i = 1; i <= count; ++i) {
-        const double mapped = mapped_synthetic(scales, calibration, store.synthetic[i]);
         begin_record(table);
-        put_real(table, store.wavelengths[i]);
-        put_real(table, narrow(mapped));
-        put_real(table, store.observed[i]);
-        put_real(table, narrow(static_cast<double>(store.observed[i]) - mapped));
-        end_record(table);
-    }
-    close_file(table);
-}
-
-void write_rdf1(const std::string& path, const SpectrumStore& store,
-                const CalibrationSet& calibration, const ReportScales& scales) {
-    TextUnit table;
-    open_file(table, path);
-    const std::int32_t count = store.point_count;
-    write_count_record(table, count);
-    for (std::int32_t i = 1; i <= count; ++i) {
-        const double mapped = mapped_observed(scales, calibration, store.observed[i]);
-        begin_record(table);
-        put_real(table, store.wavelengths[i]);
-        put_real(table, store.synthetic[i]);
-        put_real(table, narrow(mapped));
-        put_real(table, narrow(static_cast<double>(store.synthetic[i]) - mapped));
-        end_record(table);
-    }
-    close_file(table);
-}
-
-void write_rdf2(const std::string& path, const SpectrumStore& store,
-                const CalibrationSet& calibration, const ReportScales& scales) {
-    TextUnit table;
-    open_file(table, path);
-    const std::int32_t count = store.point_count;
-    write_count_record(table, count);
-    for (std::int32_t i = 1; i <= count; ++i) {
-        // The three conversions in item order: a fault names the first one.
-        const std::int32_t pixel = wavelength_to_pixel(calibration, store.wavelengths[i]);
-        const std::int32_t synthetic_level = flux_to_level(calibration, store.synthetic[i]);
-        const float observed = narrow(mapped_observed(scales, calibration, store.observed[i]));
-        const std::int32_t observed_level = flux_to_level(calibration, observed);
-        begin_record(table);
-        put_integer(table, pixel);
-        put_integer(table, synthetic_level);
-        put_integer(table, observed_level);
+        row(table, i);
         end_record(table);
     }
     close_file(table);
@@ -77,9 +32,30 @@ void write_residual_tables(const std::string& data_dir, const SpectrumStore& sto
     if (store.point_count >= 1 && !wavelength_pair_usable(calibration)) {
         wavelength_calibration_error_stop();
     }
-    write_rdf(data_dir + "RDF.txt", store, calibration, scales);
-    write_rdf1(data_dir + "RDF1.txt", store, calibration, scales);
-    write_rdf2(data_dir + "RDF2.txt", store, calibration, scales);
+    const std::int32_t count = store.point_count;
+    write_table(data_dir + "RDF.txt", count, [&](TextUnit& table, std::int32_t i) {
+        const double mapped = mapped_synthetic(scales, calibration, store.synthetic[i]);
+        put_real(table, store.wavelengths[i]);
+        put_real(table, narrow(mapped));
+        put_real(table, store.observed[i]);
+        put_real(table, narrow(static_cast<double>(store.observed[i]) - mapped));
+    });
+    write_table(data_dir + "RDF1.txt", count, [&](TextUnit& table, std::int32_t i) {
+        const double mapped = mapped_observed(scales, calibration, store.observed[i]);
+        put_real(table, store.wavelengths[i]);
+        put_real(table, store.synthetic[i]);
+        put_real(table, narrow(mapped));
+        put_real(table, narrow(static_cast<double>(store.synthetic[i]) - mapped));
+    });
+    write_table(data_dir + "RDF2.txt", count, [&](TextUnit& table, std::int32_t i) {
+        // The three conversions in item order: a fault names the first one.
+        const std::int32_t pixel = wavelength_to_pixel(calibration, store.wavelengths[i]);
+        const std::int32_t synthetic_level = flux_to_level(calibration, store.synthetic[i]);
+        const float observed = narrow(mapped_observed(scales, calibration, store.observed[i]));
+        put_integer(table, pixel);
+        put_integer(table, synthetic_level);
+        put_integer(table, flux_to_level(calibration, observed));
+    });
 }
 
 }  // namespace linesynth

@@ -59,4 +59,35 @@ void get_text(RecordReader& reader, char (&buffer)[80]);
 // Skips the rest of the last record touched, unless it is already consumed.
 void end_read(RecordReader& reader);
 
+// The item operation for a variable's type; a character variable has length 1.
+inline void get_value(RecordReader& reader, std::int32_t& value) {
+    get_int(reader, value);
+}
+inline void get_value(RecordReader& reader, float& value) {
+    get_real(reader, value);
+}
+inline void get_value(RecordReader& reader, double& value) {
+    get_double(reader, value);
+}
+inline void get_value(RecordReader& reader, char& value) {
+    get_char(reader, &value, 1);
+}
+
+// One whole free-form read of the variables, in order, each by its type:
+//   read_values(file, count, norm_a, norm_b)
+//     -> begin_read, get_int three times, end_read
+template <typename... Values>
+void read_values(RecordReader& reader, Values&... values) {
+    begin_read(reader, ReadMode::free_form);
+    (get_value(reader, values), ...);
+    end_read(reader);
+}
+
+// One whole text read of one record.
+inline void read_text(RecordReader& reader, char (&buffer)[80]) {
+    begin_read(reader, ReadMode::text);
+    get_text(reader, buffer);
+    end_read(reader);
+}
+
 }  // namespace linesynth

@@ -42,9 +42,13 @@ Parsed read_parameters(const std::string& bytes) {
     return parsed;
 }
 
-std::string text80(const char (&buffer)[80]) { return std::string(buffer, 80); }
+std::string text80(const char (&buffer)[80]) {
+    return std::string(buffer, 80);
+}
 
-std::string padded(const std::string& text) { return text + std::string(80 - text.size(), ' '); }
+std::string padded(const std::string& text) {
+    return text + std::string(80 - text.size(), ' ');
+}
 
 TEST(WeightsFile, Layouts) {
     struct Case {
@@ -54,12 +58,13 @@ TEST(WeightsFile, Layouts) {
     };
     const Case cases[] = {
         {"2\n0.5\n1.5\n", 2, {0.5f, 1.5f}},
-        {"2\n0.5\n1.5\n9\n", 2, {0.5f, 1.5f}},         // a record past the last weight is not read
-        {"2\n0.5 0.7\n1.5\n", 2, {0.5f, 1.5f}},        // the second number on a record is skipped
-        {"0\n", 0, {}},                                // no weight read at all
+        {"2\n0.5\n1.5\n9\n", 2, {0.5f, 1.5f}},   // a record past the last weight is not read
+        {"2\n0.5 0.7\n1.5\n", 2, {0.5f, 1.5f}},  // the second number on a record is skipped
+        {"0\n", 0, {}},                          // no weight read at all
         {"-3\n", -3, {}},
         {"3\r\n1\r\n\r\n2 3\r\n4\r\n", 3, {1.0f, 2.0f, 4.0f}},  // a blank record is skipped
-        {"10\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n", 10,
+        {"10\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n",
+         10,
          {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f}},
     };
     for (const auto& c : cases) {
@@ -96,8 +101,8 @@ TEST(ParameterFile, OptionBlockFollowsAnswerOneOrTwo) {
         bool block;
     };
     const Case cases[] = {
-        {"1", true}, {"2", true}, {"'2'", true}, {"0", false}, {"3", false}, {"y", false},
-        {"12", true},  // only the first character counts
+        {"1", true},  {"2", true},  {"'2'", true}, {"0", false},
+        {"3", false}, {"y", false}, {"12", true},  // only the first character counts
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answer_record);
@@ -134,10 +139,8 @@ TEST(ParameterFile, TitleIsTextWhateverItHolds) {
         std::string title;
     };
     const Case cases[] = {
-        {"A short title", padded("A short title")},
-        {long_title, std::string(80, 'T')},
-        {"1 2 3 4 5", padded("1 2 3 4 5")},
-        {"", std::string(80, ' ')},
+        {"A short title", padded("A short title")}, {long_title, std::string(80, 'T')},
+        {"1 2 3 4 5", padded("1 2 3 4 5")},         {"", std::string(80, ' ')},
         {"tab\there", padded("tab\there")},
     };
     for (const auto& c : cases) {

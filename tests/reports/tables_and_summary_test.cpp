@@ -18,7 +18,9 @@ using testing::run_in_child;
 using testing::TempDir;
 using testing::write_file;
 
-std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+std::string blanks(int n) {
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
 
 // wl 4000 <-> pixel 1 and 5000 <-> 1001; flux 3 <-> level 300 and 0 <-> 0;
 // references 1 and 0 make scale_fwd the 32-bit real nearest 1/3, 0x1.555556p-2.
@@ -56,9 +58,9 @@ TEST(ResidualTables, ResidualComesFromTheDoubleValue) {
     store->observed[1] = 0x1.2aaaacp+1f;
     const CalibrationSet cal = calibration();
     write_residual_tables(dir.dir_with_separator(), *store, cal, scales_for(cal, 1, 0));
-    EXPECT_EQ(read_file(dir.file("RDF.txt")),
-              blanks(11) + "1\r\n" + blanks(5) + "4000.000000" + blanks(8) + "2.333333" +
-                  blanks(8) + "2.333333" + blanks(4) + "8.940697E-08\r\n");
+    EXPECT_EQ(read_file(dir.file("RDF.txt")), blanks(11) + "1\r\n" + blanks(5) + "4000.000000" +
+                                                  blanks(8) + "2.333333" + blanks(8) + "2.333333" +
+                                                  blanks(4) + "8.940697E-08\r\n");
 }
 
 TEST(ResidualTables, CountsOfZeroOrLessWriteTheCountRecordOnly) {
@@ -97,18 +99,18 @@ TEST(ResidualTables, EqualWavelengthsTouchNoTable) {
         },
         "\n");
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out,
-              crlf("ERROR ON TERENNING WAVE LENGTH INTO pixel CALIBRATION ERROR|"
-                   "ENTER TO STOP OR YOUR COMMAND|"
-                   "Pause - Please enter a blank line (to continue) or a DOS command.||"
-                   "ERROR ON TERENNING WAVE LENGTH INTO pixel||"));
+    EXPECT_EQ(result.out, crlf("ERROR ON TERENNING WAVE LENGTH INTO pixel CALIBRATION ERROR|"
+                               "ENTER TO STOP OR YOUR COMMAND|"
+                               "Pause - Please enter a blank line (to continue) or a DOS command.||"
+                               "ERROR ON TERENNING WAVE LENGTH INTO pixel||"));
     for (const auto& name : names) {
         EXPECT_EQ(read_file(dir.file(name)), "old " + name + "\r\n");
     }
 }
 
 TEST(SummaryPage, RecordsAreAppended) {
-    const std::string record_6 = " THE INTEGRAL OF <B>ALL SETS</B> IS=" + blanks(7) + "6.000000\r\n";
+    const std::string record_6 =
+        " THE INTEGRAL OF <B>ALL SETS</B> IS=" + blanks(7) + "6.000000\r\n";
     const std::string record_neg =
         " THE INTEGRAL OF <B>ALL SETS</B> IS=" + blanks(4) + "-123.456700\r\n";
     struct Case {
