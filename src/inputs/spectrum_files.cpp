@@ -29,7 +29,8 @@ void normalise_observed(SpectrumStore& store) {
         }
     }
     for (std::int32_t i = 1; i <= count; ++i) {
-        store.observed[i] = narrow(divide(store.observed[i], store.max_observed));
+        store.observed[i] = narrow(divide(static_cast<double>(store.observed[i]),
+                                          static_cast<double>(store.max_observed)));
     }
 }
 
