@@ -68,10 +68,6 @@ TextUnit& console() {
     return unit;
 }
 
-bool is_open(const TextUnit& unit) {
-    return static_cast<bool>(unit.file);
-}
-
 void open_file(TextUnit& unit, const std::string& path, Access access) {
     const platform::OpenedFile opened = platform::open_exclusive(path);
     unit.path = path;

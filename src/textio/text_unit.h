@@ -63,12 +63,12 @@ struct TextUnit {
 // The process's standard output as a TextUnit.
 TextUnit& console();
 
+// Connects `unit`, which must not be connected already, to the file at `path`;
+// a failure is the F report for OPEN(path).
 void open_file(TextUnit& unit, const std::string& path, Access access = Access::default_access);
 
 // Writes out the block and releases the file; a write failure is F6421/F6422 CLOSE.
 void close_file(TextUnit& unit);
-
-bool is_open(const TextUnit& unit);
 
 // Appends bytes of a record to a file unit's block: cuts the file at the first
 // write of a default opening, writes the block at its offset whenever it fills.
