@@ -87,7 +87,9 @@ BENCHMARK(put_real_to_file)->Unit(benchmark::kMillisecond);
 
 // The same records with the cheapest possible block writes: what the writer
 // itself costs per value.
-void put_real_to_null_device(benchmark::State& state) { put_reals(state, "/dev/null"); }
+void put_real_to_null_device(benchmark::State& state) {
+    put_reals(state, "/dev/null");
+}
 BENCHMARK(put_real_to_null_device)->Unit(benchmark::kMillisecond);
 
 }  // namespace
