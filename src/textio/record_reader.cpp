@@ -25,10 +25,7 @@ void attach_reader(RecordReader& reader, const std::string& file_name,
                    platform::FileHandle source) {
     reader.file_name = file_name;
     reader.source = source;
-    if (!reader.block) {
-        reader.block.reset(new char[RecordReader::block_size]);
-    }
-    reader.bytes = file_source(source, reader.block.get(), RecordReader::block_size);
+    reader.bytes = file_source(source, reader.block.data(), reader.block.size());
     reader.mode = ReadMode::free_form;
     reset_read(reader.state);
 }

@@ -6,14 +6,13 @@
 // run with the F report for READ(file name) (stops.h).
 //
 // The scanning rules are in free_form_scanner.h, the conversions of a value in
-// value_conversion.h. The file is read in blocks of block_size bytes into a
-// buffer allocated when the reader is first attached; nothing is allocated per
-// read or per value.
+// value_conversion.h. The file is read in blocks of block_size bytes into the
+// reader's own buffer; nothing is allocated per file, per read or per value.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -26,10 +25,10 @@ enum class ReadMode { free_form, text };
 struct RecordReader {
     static constexpr std::size_t block_size = 64 * 1024;
 
-    std::string file_name;          // as opened; quoted in failure reports
-    platform::FileHandle source;    // read forward only; owned by the TextUnit
-    std::unique_ptr<char[]> block;  // block_size bytes, kept across reopenings
-    ByteSource bytes;               // the next unread byte of `source`
+    std::string file_name;               // as opened; quoted in failure reports
+    platform::FileHandle source;         // read forward only; owned by the TextUnit
+    std::array<char, block_size> block;  // filled by the byte source
+    ByteSource bytes;                    // the next unread byte of `source`
 
     ReadMode mode = ReadMode::free_form;  // of the read in progress
     ReadState state;                      // of the read in progress
