@@ -49,6 +49,24 @@ void expect_files(const TempDir& dir, const Files& expected) {
     }
 }
 
+// The inputs of a small complete run: three points and one set.
+const Files three_point_inputs = {
+    {"synthesis.txt", "1\n0.5\n"},
+    {"vlt.txt", "Simple run\n1\n0\n4000 5000\n1 1001\n2 200\n0 0 1\n"},
+    {"FDftn.txt", "3 0 0\n4000 1.5\n4001 1.0\n4002 0.5\n"},
+    {"continum.txt", "3\n1\n1\n1\n"},
+    {"VeltoOut1.txt", "3\n1\n0.5\n1\n"},
+    {"qdqd.txt", "4\n0\n"},
+};
+
+// Runs the binary on `dir` and expects the normal stop and nothing else.
+void expect_normal_stop(const TempDir& dir, const std::vector<std::string>& args = {}) {
+    const auto result = run_linesynth(dir.dir_with_separator(), "", args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, stop_line);
+    EXPECT_EQ(result.err, "");
+}
+
 // Three points, one set, every value exact: the calibration maps pixel p to
 // wavelength p + 3999 and flux f to level 100 f; ref 4 and 0 against flux 2
 // and 0 give scale_fwd 2 and scale_back 0.5.
@@ -58,20 +76,10 @@ void expect_files(const TempDir& dir, const Files& expected) {
 //   integral = 1 * (1 + 0.75) / 2 + 1 * (0.75 + 1) / 2 = 1.75
 TEST(Run, ThreePointsOneSet) {
     TempDir dir;
-    const Files inputs = {
-        {"synthesis.txt", "1\n0.5\n"},
-        {"vlt.txt", "Simple run\n1\n0\n4000 5000\n1 1001\n2 200\n0 0 1\n"},
-        {"FDftn.txt", "3 0 0\n4000 1.5\n4001 1.0\n4002 0.5\n"},
-        {"continum.txt", "3\n1\n1\n1\n"},
-        {"VeltoOut1.txt", "3\n1\n0.5\n1\n"},
-        {"qdqd.txt", "4\n0\n"},
-    };
+    const Files& inputs = three_point_inputs;
     write_all(dir, inputs);
 
-    const auto result = run_linesynth(dir.dir_with_separator());
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, stop_line);
-    EXPECT_EQ(result.err, "");
+    expect_normal_stop(dir);
 
     const std::string count = record({{11, "3"}});
     expect_files(dir, inputs);
@@ -136,10 +144,7 @@ TEST(Run, OptionBlockNormalisationAndALongLastSet) {
     write_file(dir.file("RDF.txt"), std::string(5000, 'x'));
     write_file(dir.file("vltOut.htm"), crlf("old line|<PRE>"));
 
-    const auto result = run_linesynth(dir.dir_with_separator(), "", {"ignored", "arguments"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, stop_line);
-    EXPECT_EQ(result.err, "");
+    expect_normal_stop(dir, {"ignored", "arguments"});
 
     const std::string count = record({{11, "5"}});
     expect_files(dir, inputs);
@@ -198,9 +203,7 @@ TEST(Run, NoSetsAndEmptySpectra) {
                    });
     write_file(dir.file("vltOut.htm"), crlf("<PRE>|"));
     for (int run = 0; run < 2; ++run) {
-        const auto result = run_linesynth(dir.dir_with_separator());
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.out, stop_line);
+        expect_normal_stop(dir);
     }
     const std::string zero_summary = record({{1, summary_text}, {3, "0.000000E+00"}});
     expect_files(dir, {
@@ -267,14 +270,7 @@ TEST(Run, RowsBeyondTheObservedSpectrum) {
 TEST(Run, EarlyEndsTouchNoOutput) {
     const std::string prompt =
         "Pause - Please enter a blank line (to continue) or a DOS command.\r\n";
-    const Files good = {
-        {"synthesis.txt", "1\n0.5\n"},
-        {"vlt.txt", "Simple run\n1\n0\n4000 5000\n1 1001\n2 200\n0 0 1\n"},
-        {"FDftn.txt", "3 0 0\n4000 1.5\n4001 1.0\n4002 0.5\n"},
-        {"continum.txt", "3\n1\n1\n1\n"},
-        {"VeltoOut1.txt", "3\n1\n0.5\n1\n"},
-        {"qdqd.txt", "4\n0\n"},
-    };
+    const Files& good = three_point_inputs;
     struct Case {
         const char* name;
         Files changes;
@@ -399,10 +395,7 @@ TEST(Run, BundledExampleCompletes) {
     std::filesystem::copy(LINESYNTH_EXAMPLE_DATA, dir.path(),
                           std::filesystem::copy_options::recursive);
     const std::string before = read_file(dir.file("vltOut.htm"));
-    const auto result = run_linesynth(dir.dir_with_separator());
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, stop_line);
-    EXPECT_EQ(result.err, "");
+    expect_normal_stop(dir);
     const std::string after = read_file(dir.file("vltOut.htm"));
     ASSERT_GT(after.size(), before.size());
     EXPECT_EQ(after.compare(0, before.size(), before), 0);
