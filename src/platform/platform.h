@@ -90,3 +90,29 @@ void setup_floating_point();
 std::string data_directory();
 
 }  // namespace linesynth::platform
+
+// ---------------------------------------------------------------------------
+// Digests and whole-file replacement, for the companion tools only. They live
+// in their own library (linesynth_digest, with the system's cryptography
+// library) so that the program itself keeps depending on the standard library
+// alone.
+#include <array>
+#include <optional>
+
+namespace linesynth::platform {
+
+using Sha256Digest = std::array<unsigned char, 32>;
+
+// The SHA-256 digest of the file's bytes; nothing when the file cannot be
+// opened or read.
+//   an empty file -> e3b0c442 98fc1c14 9afbf4c8 996fb924 27ae41e4 649b934c a495991b 7852b855
+std::optional<Sha256Digest> sha256_file(const std::string& path);
+
+// Gives `target` the contents `bytes` without ever leaving it partly written:
+// the bytes go to a new file in the same directory, which is flushed to disk
+// and then renamed over `target`. On failure `target` is as it was, the new
+// file is removed, and the result names the step and the system's reason,
+// e.g. "cannot create /data/plot.svg.new-1234: Permission denied".
+std::optional<std::string> replace_file(const std::string& target, std::string_view bytes);
+
+}  // namespace linesynth::platform

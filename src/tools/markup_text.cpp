@@ -1,0 +1,92 @@
+#include "tools/markup_text.h"
+
+#include <cstddef>
+
+namespace linesynth::tools {
+namespace {
+
+constexpr std::string_view replacement = "\xEF\xBF\xBD";
+
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0
+// when its first byte does not start one (overlong forms, surrogates and code
+// points above U+10FFFF are not well formed).
+std::size_t utf8_sequence_length(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;  // range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+void append_escaped(std::string& out, std::string_view text) {
+    while (!text.empty()) {
+        const char c = text.front();
+        const auto code = static_cast<unsigned char>(c);
+        std::size_t taken = 1;
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            case '\t':
+            case '\n':
+            case '\r':
+                out += c;
+                break;
+            default:
+                if (code < 0x20 || code == 0x7F) {
+                    out += replacement;
+                } else if (code < 0x80) {
+                    out += c;
+                } else if (const std::size_t length = utf8_sequence_length(text); length != 0) {
+                    out += text.substr(0, length);
+                    taken = length;
+                } else {
+                    out += replacement;
+                }
+        }
+        text.remove_prefix(taken);
+    }
+}
+
+std::string_view without_trailing_blanks(std::string_view text) {
+    const std::size_t end = text.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+}
+
+}  // namespace linesynth::tools

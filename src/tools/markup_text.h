@@ -1,0 +1,24 @@
+// Text from a data file made safe to place in an SVG or HTML page, as
+// character data or inside a quoted attribute value. One rule serves both
+// languages, so the plot can be written alone or inline in the report.
+//   "<b>&\"'"          -> "&lt;b&gt;&amp;&quot;&#39;"
+//   "6563 \xC3\x85"    -> "6563 \xC3\x85"     (well-formed UTF-8 is kept as it is)
+//   "caf\xE9"          -> "caf\xEF\xBF\xBD"   (a byte outside well-formed UTF-8 -> U+FFFD)
+//   "a\x01" "b"        -> "a\xEF\xBF\xBD" "b" (control characters other than tab, line
+//                                               feed and carriage return -> U+FFFD:
+//                                               XML forbids them even as references)
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace linesynth::tools {
+
+// Appends `text`, escaped as above, to `out`.
+void append_escaped(std::string& out, std::string_view text);
+
+// `text` without its trailing blanks: the title record is padded with them.
+//   "H-alpha   " -> "H-alpha";  "   " -> ""
+std::string_view without_trailing_blanks(std::string_view text);
+
+}  // namespace linesynth::tools
