@@ -92,27 +92,23 @@ std::string data_directory();
 }  // namespace linesynth::platform
 
 // ---------------------------------------------------------------------------
-// Digests and whole-file replacement, for the companion tools only. They live
-// in their own library (linesynth_digest, with the system's cryptography
-// library) so that the program itself keeps depending on the standard library
-// alone.
+// File digests, for the companion tools only. They live in their own library
+// (linesynth_digest, with the system's cryptography library) so that the
+// program itself keeps depending on the standard library alone.
 #include <array>
 #include <optional>
 
 namespace linesynth::platform {
 
-using Sha256Digest = std::array<unsigned char, 32>;
+struct FileDigest {
+    std::uint64_t size = 0;                  // bytes read
+    std::array<unsigned char, 32> sha256{};  // of those bytes
+};
 
-// The SHA-256 digest of the file's bytes; nothing when the file cannot be
-// opened or read.
-//   an empty file -> e3b0c442 98fc1c14 9afbf4c8 996fb924 27ae41e4 649b934c a495991b 7852b855
-std::optional<Sha256Digest> sha256_file(const std::string& path);
-
-// Gives `target` the contents `bytes` without ever leaving it partly written:
-// the bytes go to a new file in the same directory, which is flushed to disk
-// and then renamed over `target`. On failure `target` is as it was, the new
-// file is removed, and the result names the step and the system's reason,
-// e.g. "cannot create /data/plot.svg.new-1234: Permission denied".
-std::optional<std::string> replace_file(const std::string& target, std::string_view bytes);
+// The size and SHA-256 digest of the file's bytes, from one reading of it;
+// nothing when the file cannot be opened or read.
+//   an empty file -> size 0, digest e3b0c44298fc1c14 9afbf4c8996fb924
+//                                    27ae41e4649b934c a495991b7852b855
+std::optional<FileDigest> digest_file(const std::string& path);
 
 }  // namespace linesynth::platform
