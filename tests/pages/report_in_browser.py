@@ -1,0 +1,196 @@
+"""The report in a real browser: headless Chromium loads the page from its
+file, dumps the DOM and takes a screenshot. The DOM must hold the plot and the
+statistics of `stats --json`, the screenshot must show the plot's colours, and
+the page must not have asked the network for anything.
+
+usage: report_in_browser.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR SCREENSHOT.png
+
+Exits with 77 (skipped) when no chromium is installed.
+"""
+
+import collections
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json
+
+# The plot's colours (svg_plot.cpp): observed, model, residual, masked range.
+COLOURS = {
+    "observed": (0x1F, 0x77, 0xB4),
+    "model": (0xD6, 0x27, 0x28),
+    "residual": (0x2C, 0xA0, 0x2C),
+    "masked": (0xFD, 0xE7, 0xB0),
+}
+WINDOW = "1000,1200"
+
+
+def find_chromium():
+    for name in ("chromium", "chromium-browser"):
+        path = shutil.which(name)
+        if path:
+            return path
+    return None
+
+
+def decode_png(data):
+    """(width, height, rows of RGB triples) of an 8-bit RGB or RGBA PNG."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        fail("the screenshot is not a PNG file")
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        (length,) = struct.unpack(">I", data[pos : pos + 4])
+        kind = data[pos + 4 : pos + 8]
+        body = data[pos + 8 : pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace != 0:
+        fail("unexpected PNG layout: depth %d, colour type %d" % (depth, colour))
+    step = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * step
+    rows, previous, pos = [], bytearray(stride), 0
+    for _ in range(height):
+        kind, line = raw[pos], bytearray(raw[pos + 1 : pos + 1 + stride])
+        pos += 1 + stride
+        for i in range(stride):
+            left = line[i - step] if i >= step else 0
+            up = previous[i]
+            corner = previous[i - step] if i >= step else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + up) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                pred = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
+                line[i] = (line[i] + pred) & 0xFF
+        rows.append(bytes(line))
+        previous = line
+    return width, height, [list(zip(r[0::step], r[1::step], r[2::step])) for r in rows]
+
+
+def check_screenshot(path):
+    width, height, rows = decode_png(read_bytes(path))
+    pixels = collections.Counter(pixel for row in rows for pixel in row)
+    if len(pixels) < 16:
+        fail("the screenshot is blank (%d colours)" % len(pixels))
+    for name, colour in COLOURS.items():
+        count = sum(n for pixel, n in pixels.items()
+                    if all(abs(a - b) <= 24 for a, b in zip(pixel, colour)))
+        if count < 20:
+            fail("the screenshot shows no %s colour (%d pixels)" % (name, count))
+    return width, height
+
+
+def number_cells(dom):
+    """data-key -> text of the page's number cells."""
+    return dict(re.findall(r'<td class="n" data-key="([a-z0-9_]+)">([^<]*)</td>', dom))
+
+
+def as_shown(key, value):
+    """The wavelength is a 32-bit real of the table: the page shows its shortest
+    32-bit text (6541.05), the JSON its exact double (6541.0498046875)."""
+    if key == "max_abs_wavelength":
+        return struct.unpack("<f", struct.pack("<f", value))[0]
+    return value
+
+
+def check_dom(dom, stats):
+    if "<svg" not in dom or dom.count("<polyline") != 3:
+        fail("the DOM does not hold the plot")
+    if '<table id="statistics">' not in dom:
+        fail("the DOM does not hold the statistics table")
+    cells = number_cells(dom)
+    for key, value in stats.items():
+        if key not in cells:
+            fail("the statistics table has no %s" % key)
+        shown = cells[key]
+        if value is None:
+            if shown != "none":
+                fail("%s shows %r where stats has none" % (key, shown))
+        elif as_shown(key, float(shown)) != as_shown(key, float(value)):
+            fail("%s shows %s where stats --json has %r" % (key, shown, value))
+
+
+def page_requests(net_log):
+    """The URLs that a document asked the network for. Chromium's own
+    background requests have no origin and are not the page's."""
+    text = read_bytes(net_log).decode("utf-8", errors="replace").rstrip()
+    try:
+        log = json.loads(text)
+    except json.JSONDecodeError:
+        log = json.loads(text.rstrip(",") + "]}")  # a log cut short at exit
+    names = {number: name for name, number in log["constants"]["logEventTypes"].items()}
+    started = [
+        e.get("params", {})
+        for e in log["events"]
+        if names.get(e["type"]) == "URL_REQUEST_START_JOB" and "url" in e.get("params", {})
+    ]
+    return [p["url"] for p in started if p.get("initiator") != "not an origin"], len(log["events"])
+
+
+def main():
+    tools, example, screenshot = sys.argv[1], sys.argv[2], sys.argv[3]
+    chromium = find_chromium()
+    if chromium is None:
+        print("SKIP: no chromium on this machine (Debian package chromium); the report was not "
+              "checked in a browser")
+        sys.exit(77)
+    work, data, mask = scratch_copy(example)
+    try:
+        stats = stats_json(tools, data, mask)["stats"]
+        page = os.path.join(work, "report.html")
+        run_tool(tools, "report", "--dir", data, "--mask", mask, "--fit", "-o", page)
+        shot = os.path.join(work, "shot.png")
+        net_log = os.path.join(work, "net-log.json")
+        done = subprocess.run(
+            [
+                chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                "--no-first-run", "--disable-background-networking",
+                "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+                "--user-data-dir=" + os.path.join(work, "profile"),
+                # Every host name fails to resolve: nothing can leave the machine
+                # even if a request were made, and the log below shows whether one was.
+                "--host-resolver-rules=MAP * ~NOTFOUND",
+                "--log-net-log=" + net_log,
+                "--window-size=" + WINDOW,
+                "--screenshot=" + shot,
+                "--dump-dom",
+                "file://" + page,
+            ],
+            capture_output=True, stdin=subprocess.DEVNULL, timeout=120,
+        )
+        if done.returncode != 0 or not os.path.exists(shot):
+            fail("chromium: status %d\n%s" % (done.returncode, done.stderr.decode(errors="replace")))
+        check_dom(done.stdout.decode("utf-8"), stats)
+        page_size = os.path.getsize(page)
+        width, height = check_screenshot(shot)
+        requests, events = page_requests(net_log)
+        if events == 0:
+            fail("the network log is empty: it cannot show what the page requested")
+        if requests:
+            fail("the page made network requests: %s" % ", ".join(requests))
+        os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
+        shutil.copyfile(shot, screenshot)
+    finally:
+        shutil.rmtree(work)
+    print("report in chromium: ok (%d statistics, %dx%d screenshot in %s, %d bytes of page)"
+          % (len(stats), width, height, screenshot, page_size))
+
+
+if __name__ == "__main__":
+    main()
