@@ -279,7 +279,14 @@ void put_legend(std::string& out, bool masked) {
                              {"residual", residual_colour, false},
                              {"masked", mask_colour, true}};
     const std::size_t count = masked ? 4 : 3;
-    double x = panel_right - 100 * static_cast<double>(count);
+    // A sample 24 units long, then the label at about 7 units a letter, then a gap.
+    const auto width = [](const Entry& entry) {
+        return 24 + 6 + 7 * static_cast<double>(entry.label.size()) + 20;
+    };
+    double x = panel_right;
+    for (std::size_t i = 0; i < count; ++i) {
+        x -= width(entries[i]);
+    }
     out += "<g class=\"legend\">\n";
     for (std::size_t i = 0; i < count; ++i) {
         const Entry& entry = entries[i];
@@ -299,7 +306,7 @@ void put_legend(std::string& out, bool masked) {
             put_line(out, x, 45, x + 24, 45, style);
         }
         put_text(out, x + 30, 49, "start", entry.label);
-        x += 100;
+        x += width(entry);
     }
     out += "</g>\n";
 }
