@@ -15,7 +15,6 @@
 #include <string>
 
 #include "run/entry.h"
-#include "run/run_sequence.h"
 
 namespace {
 
@@ -73,7 +72,7 @@ void whole_run(benchmark::State& state) {
     ::dup2(null_device, STDOUT_FILENO);
     int status = 0;
     for (auto _ : state) {
-        status |= linesynth::run_process(linesynth::run_sequence);
+        status |= linesynth::run_linesynth();
     }
     ::dup2(saved_stdout, STDOUT_FILENO);
     ::close(null_device);

@@ -25,7 +25,7 @@ endfunction()
 # with CTest test by test.
 function(linesynth_add_test name)
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE linesynth_core linesynth_test_support GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE linesynth_run linesynth_test_support GTest::gtest_main)
   linesynth_strict_warnings(${name})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

@@ -2,8 +2,7 @@
 // compares it with the observed one and reports the result. It takes no
 // arguments; any that are given are ignored.
 #include "run/entry.h"
-#include "run/run_sequence.h"
 
 int main() {
-    return linesynth::run_process(linesynth::run_sequence);
+    return linesynth::run_linesynth();
 }

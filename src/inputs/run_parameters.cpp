@@ -1,13 +1,13 @@
 #include "inputs/run_parameters.h"
 
-#include "run/stops.h"
+#include "base/run_end.h"
 
 namespace linesynth {
 
 void read_weights_file(RecordReader& file, RunParameters& parameters) {
     read_values(file, parameters.set_count);
     if (parameters.set_count > max_component_sets) {
-        refuse_count("TOO MANY COMPONENT SETS N_set=", parameters.set_count);
+        end_run(CountFailure{CountLimit::component_sets, parameters.set_count, file.file_name});
     }
     for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
         read_values(file, parameters.weights[static_cast<std::size_t>(set - 1)]);

@@ -35,8 +35,9 @@ struct RunParameters {
 };
 
 // Reads `set_count`, then one weight per record. A count above ten is refused
-// before any weight is read ("TOO MANY COMPONENT SETS N_set=", then the stop);
-// a count of zero or less reads no weight.
+// before any weight is read (a CountFailure for component sets, which the
+// program reports as "TOO MANY COMPONENT SETS N_set="); a count of zero or
+// less reads no weight.
 //   records "2", "0.5 0.7", "1.5"  -> set_count 2, weights 0.5 and 1.5
 void read_weights_file(RecordReader& file, RunParameters& parameters);
 

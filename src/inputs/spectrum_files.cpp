@@ -1,7 +1,7 @@
 #include "inputs/spectrum_files.h"
 
-#include "run/checked_math.h"
-#include "run/stops.h"
+#include "base/checked_math.h"
+#include "base/run_end.h"
 
 namespace linesynth {
 namespace {
@@ -13,7 +13,7 @@ template <typename... Flags>
 void read_count(RecordReader& file, SpectrumStore& store, Flags&... flags) {
     read_values(file, store.point_count, flags...);
     if (store.point_count > max_points) {
-        refuse_count("TOO LONG DATA FILE N_sat=", store.point_count);
+        end_run(CountFailure{CountLimit::points, store.point_count, file.file_name});
     }
 }
 
@@ -29,8 +29,7 @@ void normalise_observed(SpectrumStore& store) {
         }
     }
     for (std::int32_t i = 1; i <= count; ++i) {
-        store.observed[i] = narrow(divide(static_cast<double>(store.observed[i]),
-                                          static_cast<double>(store.max_observed)));
+        store.observed[i] = narrow(divide(widen(store.observed[i]), widen(store.max_observed)));
     }
 }
 
@@ -68,9 +67,9 @@ void read_component_file(RecordReader& file, SpectrumStore& store) {
     }
 }
 
-void read_scale_file(RecordReader& file, ReportScales& scales) {
-    read_values(file, scales.ref_a);
-    read_values(file, scales.ref_b);
+void read_scale_file(RecordReader& file, float& ref_a, float& ref_b) {
+    read_values(file, ref_a);
+    read_values(file, ref_b);
 }
 
 }  // namespace linesynth

@@ -4,15 +4,15 @@
 // that count, one free-form read per row, and no other slot.
 #pragma once
 
-#include "reports/scales.h"
 #include "spectrum/spectrum_store.h"
 #include "textio/record_reader.h"
 
 namespace linesynth {
 
 // Header "count norm_a norm_b", then "wavelength flux" rows. A count above
-// 10000 is refused before any row ("TOO LONG DATA FILE N_sat=", then the
-// stop). Flags exactly 2 and 4 divide every flux by the largest one:
+// 10000 is refused before any row (a CountFailure for points, which the
+// program reports as "TOO LONG DATA FILE N_sat="). Flags exactly 2 and 4 divide every flux by the
+// largest one:
 //   fluxes 2, 8, 4 with flags 2 4    -> 0.25, 1, 0.5
 //   fluxes -4, -1, -2 with flags 2 4 -> 4, 1, 2 (the maximum is -1)
 //   flags 4 2 or 2 5                 -> fluxes as read
@@ -28,7 +28,8 @@ void read_continuum_file(RecordReader& file, SpectrumStore& store);
 // of the same row. A count above 10000 is refused like an observed file's.
 void read_component_file(RecordReader& file, SpectrumStore& store);
 
-// `ref_a` and `ref_b`, one read (one record) each.
-void read_scale_file(RecordReader& file, ReportScales& scales);
+// The two reference values of the residual tables' scales, `ref_a` and
+// `ref_b`, one read (one record) each.
+void read_scale_file(RecordReader& file, float& ref_a, float& ref_b);
 
 }  // namespace linesynth

@@ -32,7 +32,6 @@ struct OpenedFile {
     FileHandle handle;
     OpenFailure failure = OpenFailure::none;
     bool created = false;  // the file did not exist and was created empty
-    bool readable = false;
     bool writable = false;
     bool regular = false;  // a regular file (a device or FIFO is never cut)
 };
@@ -42,6 +41,11 @@ struct OpenedFile {
 // until close(): another process that holds it makes the opening fail with
 // OpenFailure::denied.
 OpenedFile open_exclusive(const std::string& path);
+
+// Opens an existing `path` for reading only, for a program that inspects the
+// data directory without changing it: nothing is created (a missing file is
+// OpenFailure::not_found) and the file is never held against other readers.
+OpenedFile open_for_reading(const std::string& path);
 
 enum class IoFailure {
     none,

@@ -103,7 +103,6 @@ OpenedFile open_exclusive(const std::string& path) {
     for (int flags : attempts) {
         fd = open_or_create(path, flags, result.created);
         if (fd >= 0) {
-            result.readable = flags != O_WRONLY;
             result.writable = flags != O_RDONLY;
             break;
         }
@@ -133,6 +132,24 @@ OpenedFile open_exclusive(const std::string& path) {
         result.failure = error == EWOULDBLOCK ? OpenFailure::denied : open_failure_of(error);
         return result;
     }
+    result.handle.native = fd;
+    return result;
+}
+
+OpenedFile open_for_reading(const std::string& path) {
+    OpenedFile result;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        result.failure = open_failure_of(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        result.failure = OpenFailure::denied;
+        return result;
+    }
+    result.regular = S_ISREG(info.st_mode);
     result.handle.native = fd;
     return result;
 }

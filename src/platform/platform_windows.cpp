@@ -98,7 +98,6 @@ OpenedFile open_exclusive(const std::string& path) {
         const DWORD error = ::GetLastError();
         if (file != INVALID_HANDLE_VALUE) {
             result.created = error != ERROR_ALREADY_EXISTS;
-            result.readable = (access & GENERIC_READ) != 0;
             result.writable = (access & GENERIC_WRITE) != 0;
             break;
         }
@@ -111,6 +110,19 @@ OpenedFile open_exclusive(const std::string& path) {
     }
     if (file == INVALID_HANDLE_VALUE) {
         result.failure = open_failure_of(first_error);
+        return result;
+    }
+    result.regular = ::GetFileType(file) == FILE_TYPE_DISK;
+    result.handle.native = reinterpret_cast<std::intptr_t>(file);
+    return result;
+}
+
+OpenedFile open_for_reading(const std::string& path) {
+    OpenedFile result;
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        result.failure = open_failure_of(::GetLastError());
         return result;
     }
     result.regular = ::GetFileType(file) == FILE_TYPE_DISK;

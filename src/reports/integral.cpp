@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/checked_math.h"
+#include "base/checked_math.h"
 
 namespace linesynth {
 
@@ -16,9 +16,9 @@ void trapezoid_integral(float& result, const SpectrumTable& y, const SpectrumTab
     const std::int32_t last = std::min(n, max_points);
     double total = 0;
     for (std::int32_t i = 1; i < last; ++i) {
-        const double width = static_cast<double>(x[i + 1]) - static_cast<double>(x[i]);
-        const double height = static_cast<double>(y[i]) + static_cast<double>(y[i + 1]);
-        const double term = width * height * static_cast<double>(half);
+        const double width = widen(x[i + 1]) - widen(x[i]);
+        const double height = widen(y[i]) + widen(y[i + 1]);
+        const double term = width * height * widen(half);
         total += term;
     }
     result = narrow(total);

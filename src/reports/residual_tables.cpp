@@ -1,6 +1,7 @@
 #include "reports/residual_tables.h"
 
-#include "run/checked_math.h"
+#include "base/checked_math.h"
+#include "base/run_end.h"
 #include "textio/record_writer.h"
 #include "textio/text_unit.h"
 
@@ -30,7 +31,7 @@ void write_table(const std::string& path, std::int32_t count, Row row) {
 void write_residual_tables(const std::string& data_dir, const SpectrumStore& store,
                            const CalibrationSet& calibration, const ReportScales& scales) {
     if (store.point_count >= 1 && !wavelength_pair_usable(calibration)) {
-        wavelength_calibration_error_stop();
+        end_run(CalibrationFailure{Conversion::wavelength_to_pixel});
     }
     const std::int32_t count = store.point_count;
     write_table(data_dir + "RDF.txt", count, [&](TextUnit& table, std::int32_t i) {
@@ -38,14 +39,14 @@ void write_residual_tables(const std::string& data_dir, const SpectrumStore& sto
         put_real(table, store.wavelengths[i]);
         put_real(table, narrow(mapped));
         put_real(table, store.observed[i]);
-        put_real(table, narrow(static_cast<double>(store.observed[i]) - mapped));
+        put_real(table, narrow(widen(store.observed[i]) - mapped));
     });
     write_table(data_dir + "RDF1.txt", count, [&](TextUnit& table, std::int32_t i) {
         const double mapped = mapped_observed(scales, calibration, store.observed[i]);
         put_real(table, store.wavelengths[i]);
         put_real(table, store.synthetic[i]);
         put_real(table, narrow(mapped));
-        put_real(table, narrow(static_cast<double>(store.synthetic[i]) - mapped));
+        put_real(table, narrow(widen(store.synthetic[i]) - mapped));
     });
     write_table(data_dir + "RDF2.txt", count, [&](TextUnit& table, std::int32_t i) {
         // The three conversions in item order: a fault names the first one.

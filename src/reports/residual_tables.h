@@ -22,8 +22,8 @@ namespace linesynth {
 // can differ in its last bit from the difference of the two printed values.
 //
 // The wavelength calibration is checked before any table is opened: with rows
-// to write and wl_1 = wl_2 the run ends with the wavelength calibration error
-// stop and no table is touched (a half-written set of tables would otherwise
+// to write and wl_1 = wl_2 the run ends with wavelength_to_pixel's
+// CalibrationFailure and no table is touched (a half-written set of tables would otherwise
 // be left behind, looking like output).
 void write_residual_tables(const std::string& data_dir, const SpectrumStore& store,
                            const CalibrationSet& calibration, const ReportScales& scales);

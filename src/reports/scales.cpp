@@ -1,15 +1,8 @@
 #include "reports/scales.h"
 
-#include "run/checked_math.h"
+#include "base/checked_math.h"
 
 namespace linesynth {
-namespace {
-
-double widen(float value) {
-    return static_cast<double>(value);
-}
-
-}  // namespace
 
 void compute_scale_factors(ReportScales& scales, const CalibrationSet& calibration) {
     const double reference_span = widen(scales.ref_a) - widen(scales.ref_b);
@@ -17,9 +10,6 @@ void compute_scale_factors(ReportScales& scales, const CalibrationSet& calibrati
     scales.scale_fwd = narrow(divide(reference_span, flux_span));
     scales.scale_back = narrow(divide(flux_span, reference_span));
 }
-
-// The products are statements of their own so that no compiler fuses them
-// with the addition that follows.
 
 double mapped_synthetic(const ReportScales& scales, const CalibrationSet& calibration,
                         float synthetic) {

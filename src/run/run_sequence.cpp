@@ -2,104 +2,51 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 
-#include "inputs/run_parameters.h"
-#include "inputs/spectrum_files.h"
+#include "dialogue/stops.h"
 #include "platform/platform.h"
-#include "reports/integral.h"
-#include "reports/residual_tables.h"
-#include "reports/scales.h"
-#include "reports/summary_page.h"
-#include "run/stops.h"
 #include "spectrum/calibration.h"
-#include "spectrum/spectrum_store.h"
-#include "textio/text_unit.h"
+#include "stages/compute_stage.h"
+#include "stages/report_stage.h"
 
 namespace linesynth {
 namespace {
 
-// Everything a run owns, zero at start and allocated once. The parameter file
-// and the observed spectrum file stay connected (and held) until the run ends;
-// a stop unwinding out of run_sequence() closes them with the rest.
-struct RunState {
-    RunParameters parameters;
-    CalibrationSet calibration;
-    SpectrumStore store;
-    ReportScales scales;
-    float integral = 0;
-    TextUnit parameter_file;
-    TextUnit observed_file;
-};
+std::string_view count_label(CountLimit limit) {
+    return limit == CountLimit::component_sets ? "TOO MANY COMPONENT SETS N_set="
+                                               : "TOO LONG DATA FILE N_sat=";
+}
 
 }  // namespace
 
+void end_with(const RunFailure& failure) {
+    std::visit(
+        [&](const auto& f) {
+            using Kind = std::decay_t<decltype(f)>;
+            if constexpr (std::is_same_v<Kind, CalibrationFailure>) {
+                const CalibrationErrorText text = calibration_error_text(f.conversion);
+                error_stop(text.first_line, text.stop_text);
+            } else if constexpr (std::is_same_v<Kind, CountFailure>) {
+                refuse_count(count_label(f.limit), f.count);
+            } else {
+                end_run(failure);
+            }
+        },
+        failure);
+}
+
 void run_sequence() {
-    const auto state = std::make_unique<RunState>();
-    RunParameters& parameters = state->parameters;
-    CalibrationSet& calibration = state->calibration;
-    SpectrumStore& store = state->store;
+    const auto data = std::make_unique<RunData>();
     const std::string dir = platform::data_directory();
-
-    // 1. Weights file.
-    {
-        TextUnit weights;
-        open_file(weights, dir + "synthesis.txt");
-        read_weights_file(weights.reader, parameters);
-        close_file(weights);
+    std::optional<RunFailure> failure = compute_stage(*data, dir, Opening::run);
+    if (!failure) {
+        failure = report_stage(*data, dir);
     }
-
-    // 2. Parameter file, held open until the run ends.
-    open_file(state->parameter_file, dir + "vlt.txt");
-    read_parameter_file(state->parameter_file.reader, parameters, calibration);
-
-    // 3. Flux calibration check: only the check matters, not the level.
-    static_cast<void>(flux_to_level(calibration, parameters.probe_flux));
-
-    // 4. Calibrated wavelengths for the first 1000 pixels; the observed
-    //    spectrum overwrites the rows it has.
-    for (std::int32_t pixel = 1; pixel <= 1000; ++pixel) {
-        store.wavelengths[pixel] = pixel_to_wavelength(calibration, pixel);
+    if (failure) {
+        end_with(*failure);  // while `data` still holds its files
+        return;
     }
-
-    // 5. Observed spectrum, held open until the run ends.
-    open_file(state->observed_file, dir + "FDftn.txt");
-    read_observed_file(state->observed_file.reader, store);
-
-    // 6. Continuum, which also seeds the synthetic spectrum.
-    {
-        TextUnit continuum;
-        open_file(continuum, dir + "continum.txt");
-        read_continuum_file(continuum.reader, store);
-        close_file(continuum);
-    }
-
-    // 7. Component sets, each read and closed before it is added.
-    for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
-        {
-            TextUnit component;
-            open_file(component, dir + "VeltoOut" + std::to_string(set) + ".txt");
-            read_component_file(component.reader, store);
-            close_file(component);
-        }
-        add_component_set(store, parameters.weight(set));
-    }
-
-    // 8. Scale file.
-    {
-        TextUnit scale;
-        open_file(scale, dir + "qdqd.txt");
-        read_scale_file(scale.reader, state->scales);
-        close_file(scale);
-    }
-
-    // 9. and 10. Scale factors and the residual tables.
-    compute_scale_factors(state->scales, calibration);
-    write_residual_tables(dir, store, calibration, state->scales);
-
-    // 11. and 12. The integral, appended to the summary page.
-    trapezoid_integral(state->integral, store.synthetic, store.wavelengths, store.point_count);
-    append_summary_record(dir + "vltOut.htm", state->integral);
-
     // 13.
     stop();
 }

@@ -1,13 +1,7 @@
 #include "spectrum/calibration.h"
 
-#include <string_view>
-
-#include "run/checked_math.h"
-#include "run/stops.h"
-
-// Each product below is rounded to double before the following addition; the
-// build turns off floating-point contraction so that no fused multiply-add
-// skips that rounding.
+#include "base/checked_math.h"
+#include "base/run_end.h"
 
 namespace linesynth {
 namespace {
@@ -20,23 +14,29 @@ constexpr std::string_view flux_error_line =
     "ERROR ON TERENNING  pixel INTO flux CALIBRATION ERROR";
 constexpr std::string_view flux_stop_text = "ERROR ON TERENNING  pixel INTO flux";
 
-[[noreturn]] void flux_calibration_error_stop() {
-    error_stop(flux_error_line, flux_stop_text);
-}
-
-double widen(float value) {
-    return static_cast<double>(value);
-}
-double widen(std::int32_t value) {
-    return static_cast<double>(value);
+[[noreturn]] void refuse(Conversion conversion) {
+    end_run(CalibrationFailure{conversion});
 }
 
 }  // namespace
 
+CalibrationErrorText calibration_error_text(Conversion conversion) {
+    switch (conversion) {
+        case Conversion::pixel_to_wavelength:
+            // The only conversion whose stop text repeats its whole first line.
+            return {wavelength_error_line, wavelength_error_line};
+        case Conversion::wavelength_to_pixel:
+            return {wavelength_error_line, wavelength_stop_text};
+        case Conversion::flux_to_level:
+        case Conversion::level_to_flux:
+            break;
+    }
+    return {flux_error_line, flux_stop_text};
+}
+
 float pixel_to_wavelength(const CalibrationSet& calibration, std::int32_t pixel) {
     if (calibration.px_1 == calibration.px_2) {
-        // The only conversion whose stop text repeats its whole first line.
-        error_stop(wavelength_error_line, wavelength_error_line);
+        refuse(Conversion::pixel_to_wavelength);
     }
     const double slope = divide(widen(calibration.wl_1) - widen(calibration.wl_2),
                                 widen(difference(calibration.px_1, calibration.px_2)));
@@ -46,7 +46,7 @@ float pixel_to_wavelength(const CalibrationSet& calibration, std::int32_t pixel)
 
 std::int32_t wavelength_to_pixel(const CalibrationSet& calibration, float wavelength) {
     if (!wavelength_pair_usable(calibration)) {
-        wavelength_calibration_error_stop();
+        refuse(Conversion::wavelength_to_pixel);
     }
     const double factor = divide(widen(difference(calibration.px_1, calibration.px_2)),
                                  widen(calibration.wl_1) - widen(calibration.wl_2));
@@ -57,7 +57,7 @@ std::int32_t wavelength_to_pixel(const CalibrationSet& calibration, float wavele
 std::int32_t flux_to_level(const CalibrationSet& calibration, float flux) {
     // flux_1 = flux_2 is checked too: it is the divisor below.
     if (calibration.level_1 == calibration.level_2 || calibration.flux_1 == calibration.flux_2) {
-        flux_calibration_error_stop();
+        refuse(Conversion::flux_to_level);
     }
     const double ratio = divide(widen(flux) - widen(calibration.flux_2),
                                 widen(calibration.flux_1) - widen(calibration.flux_2));
@@ -68,7 +68,7 @@ std::int32_t flux_to_level(const CalibrationSet& calibration, float flux) {
 
 float level_to_flux(const CalibrationSet& calibration, std::int32_t level) {
     if (calibration.level_1 == calibration.level_2) {
-        flux_calibration_error_stop();
+        refuse(Conversion::level_to_flux);
     }
     const float slope = narrow(divide(widen(calibration.flux_1) - widen(calibration.flux_2),
                                       widen(difference(calibration.level_1, calibration.level_2))));
@@ -78,10 +78,6 @@ float level_to_flux(const CalibrationSet& calibration, std::int32_t level) {
 
 bool wavelength_pair_usable(const CalibrationSet& calibration) {
     return calibration.wl_1 != calibration.wl_2;
-}
-
-void wavelength_calibration_error_stop() {
-    error_stop(wavelength_error_line, wavelength_stop_text);
 }
 
 }  // namespace linesynth

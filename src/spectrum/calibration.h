@@ -2,9 +2,10 @@
 // wavelength, and pixel level (an integer count) against flux.
 //
 // Each conversion checks the pair it divides by at every call. When the pair
-// is unusable it runs the calibration error stop and does not return; the
-// caller writes nothing more. Otherwise it returns its result and changes
-// nothing.
+// is unusable it ends the run with a CalibrationFailure naming itself and does
+// not return; the caller writes nothing more, and the program runs the
+// calibration error stop with the texts of calibration_error_text. Otherwise
+// it returns its result and changes nothing.
 //
 // Arithmetic, and why the results look the way they do:
 // - A difference of two integers (px_1 - px_2, pixel - px_2, level_1 -
@@ -30,6 +31,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+
+#include "base/run_end.h"
 
 namespace linesynth {
 
@@ -72,9 +76,17 @@ float level_to_flux(const CalibrationSet& calibration, std::int32_t level);
 // can find out before it starts writing a table.
 bool wavelength_pair_usable(const CalibrationSet& calibration);
 
-// The calibration error stop of the wavelength pair, as wavelength_to_pixel
-// runs it: "ERROR ON TERENNING WAVE LENGTH INTO pixel CALIBRATION ERROR", the
-// pause, and the stop text "ERROR ON TERENNING WAVE LENGTH INTO pixel".
-[[noreturn]] void wavelength_calibration_error_stop();
+// The two texts of a conversion's calibration error stop: its first console
+// line and its stop text. The flux pair's texts have two blanks after
+// "TERENNING"; only pixel_to_wavelength stops with its whole first line.
+//   pixel_to_wavelength -> "ERROR ON TERENNING WAVE LENGTH INTO pixel CALIBRATION ERROR", the same
+//   wavelength_to_pixel -> "... CALIBRATION ERROR", "ERROR ON TERENNING WAVE LENGTH INTO pixel"
+//   flux_to_level, level_to_flux -> "ERROR ON TERENNING  pixel INTO flux CALIBRATION ERROR",
+//                                   "ERROR ON TERENNING  pixel INTO flux"
+struct CalibrationErrorText {
+    std::string_view first_line;
+    std::string_view stop_text;
+};
+CalibrationErrorText calibration_error_text(Conversion conversion);
 
 }  // namespace linesynth

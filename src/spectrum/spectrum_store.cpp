@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/checked_math.h"
+#include "base/checked_math.h"
 
 namespace linesynth {
 
@@ -11,19 +11,17 @@ void seed_synthetic(SpectrumStore& store, std::int32_t index) {
 }
 
 void store_component(SpectrumStore& store, std::int32_t index, float value) {
-    store.component[index] =
-        narrow(static_cast<double>(value) - static_cast<double>(store.continuum[index]));
+    store.component[index] = narrow(widen(value) - widen(store.continuum[index]));
 }
 
 void add_component_set(SpectrumStore& store, float weight) {
     // The store has no slot beyond max_points; a larger count from a file is
     // not this step's to report.
     const std::int32_t count = std::min(store.point_count, max_points);
-    const double widened_weight = static_cast<double>(weight);
+    const double widened_weight = widen(weight);
     for (std::int32_t i = 1; i <= count; ++i) {
-        // The product is rounded to double before the sum (no contraction).
-        const double contribution = static_cast<double>(store.component[i]) * widened_weight;
-        store.synthetic[i] = narrow(contribution + static_cast<double>(store.synthetic[i]));
+        const double contribution = widen(store.component[i]) * widened_weight;
+        store.synthetic[i] = narrow(contribution + widen(store.synthetic[i]));
     }
 }
 

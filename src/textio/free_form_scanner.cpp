@@ -183,6 +183,7 @@ ByteSource bytes_source(std::string_view bytes) {
 ReadError refill(ByteSource& source) {
     if (source.end > 0) {
         source.at_record_start = source.window[source.end - 1] == '\n';
+        source.lines_passed += std::count(source.window, source.window + source.end, '\n');
     }
     source.position = 0;
     source.end = 0;
@@ -209,6 +210,12 @@ ReadError refill(ByteSource& source) {
     source.window = supplied_line_end;
     source.end = 1;
     return std::nullopt;
+}
+
+std::int64_t record_number(const ByteSource& source, bool value_ended_at_line_end) {
+    const std::int64_t lines =
+        source.lines_passed + std::count(source.window, source.window + source.position, '\n');
+    return lines + (value_ended_at_line_end && lines > 0 ? 0 : 1);
 }
 
 ReadError skip_record(ByteSource& source) {

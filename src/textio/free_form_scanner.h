@@ -50,8 +50,9 @@ struct ByteSource {
     const char* window = nullptr;  // the bytes being read: a block, or the supplied LF
     std::size_t position = 0;      // the next unread byte of the window
     std::size_t end = 0;
-    bool exhausted = false;       // the file has reported its end
-    bool at_record_start = true;  // the last byte delivered was an LF, or none was
+    bool exhausted = false;         // the file has reported its end
+    bool at_record_start = true;    // the last byte delivered was an LF, or none was
+    std::int64_t lines_passed = 0;  // LFs in the windows before the current one
 };
 
 // A source that reads `file` in blocks of `capacity` bytes into `buffer`.
@@ -73,6 +74,14 @@ inline ReadError next_byte(ByteSource& source, char& c) {
     c = source.window[source.position++];
     return std::nullopt;
 }
+
+// The record (counted from 1) of the next unread byte; with
+// `value_ended_at_line_end`, the record of the value that the line end just
+// ended. Counted only when asked, from the window's bytes, so that reading
+// pays nothing for it:
+//   "1\n2\n" with "1" and its LF read              -> 2
+//   the same, asked for the value "1" ended by its LF -> 1
+std::int64_t record_number(const ByteSource& source, bool value_ended_at_line_end);
 
 // Puts back the byte that next_byte has just delivered.
 inline void put_back(ByteSource& source) {

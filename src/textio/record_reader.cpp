@@ -1,6 +1,6 @@
 #include "textio/record_reader.h"
 
-#include "run/stops.h"
+#include "base/run_end.h"
 #include "textio/value_conversion.h"
 
 namespace linesynth {
@@ -8,7 +8,8 @@ namespace {
 
 void check(const RecordReader& reader, const ReadError& error) {
     if (error) {
-        fail_file(*error, "READ", reader.file_name);
+        fail_file(*error, "READ", reader.file_name,
+                  record_number(reader.bytes, reader.state.ended_at_line_end));
     }
 }
 
@@ -24,19 +25,24 @@ const Token* next_value(RecordReader& reader, std::size_t text_limit) {
 void attach_reader(RecordReader& reader, const std::string& file_name,
                    platform::FileHandle source) {
     reader.file_name = file_name;
-    reader.source = source;
-    reader.bytes = file_source(source, reader.block.data(), reader.block.size());
+    reader.bytes = file_source(source, nullptr, 0);
     reader.mode = ReadMode::free_form;
     reset_read(reader.state);
 }
 
 void detach_reader(RecordReader& reader) {
-    reader.source = platform::FileHandle{};
     reader.bytes = ByteSource{};
     reset_read(reader.state);
 }
 
 void begin_read(RecordReader& reader, ReadMode mode) {
+    if (reader.bytes.file && reader.bytes.buffer == nullptr) {
+        if (!reader.block) {
+            reader.block = std::make_unique<std::array<char, RecordReader::block_size>>();
+        }
+        reader.bytes.buffer = reader.block->data();
+        reader.bytes.capacity = reader.block->size();
+    }
     reader.mode = mode;
     reset_read(reader.state);
 }

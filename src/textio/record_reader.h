@@ -3,16 +3,19 @@
 // A read consumes whole records. It starts at the next unread record; the item
 // operations take one value each, spanning as many records as they need; and
 // end_read skips the rest of the last record touched. Every failure ends the
-// run with the F report for READ(file name) (stops.h).
+// run with the F report for READ(file name) and the record it happened in
+// (base/run_end.h).
 //
 // The scanning rules are in free_form_scanner.h, the conversions of a value in
 // value_conversion.h. The file is read in blocks of block_size bytes into the
-// reader's own buffer; nothing is allocated per file, per read or per value.
+// reader's own buffer, allocated at the first read of the file: a unit that is
+// only written never has one. Nothing is allocated per read or per value.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -25,10 +28,10 @@ enum class ReadMode { free_form, text };
 struct RecordReader {
     static constexpr std::size_t block_size = 64 * 1024;
 
-    std::string file_name;               // as opened; quoted in failure reports
-    platform::FileHandle source;         // read forward only; owned by the TextUnit
-    std::array<char, block_size> block;  // filled by the byte source
-    ByteSource bytes;                    // the next unread byte of `source`
+    std::string file_name;  // as opened; quoted in failure reports
+    // The file's bytes, read forward only; the file itself is the TextUnit's.
+    ByteSource bytes;
+    std::unique_ptr<std::array<char, block_size>> block;  // where `bytes` reads the file to
 
     ReadMode mode = ReadMode::free_form;  // of the read in progress
     ReadState state;                      // of the read in progress

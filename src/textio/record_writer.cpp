@@ -26,7 +26,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/platform.h"
+#include "textio/console.h"
 #include "textio/real_text.h"
 
 namespace linesynth {
@@ -82,19 +82,6 @@ void emit_numeric(TextUnit& unit, int count, NumericText& item) {
         return;
     }
     emit_after_blanks(unit, count, std::string_view(item.text(), item.length));
-}
-
-// Shows a finished console record: on a new line once a record has been
-// shown, and without its first column, the line-control blank.
-void show_console_record(TextUnit& unit) {
-    if (unit.line_open) {
-        platform::write_stdout(line_end);
-    }
-    if (!unit.line.empty()) {
-        platform::write_stdout(std::string_view(unit.line).substr(1));
-    }
-    unit.line_open = true;
-    unit.line.clear();
 }
 
 // Ends the current record with the blanks still owed to it.

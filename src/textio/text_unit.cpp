@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "run/stops.h"
+#include "base/run_end.h"
 
 namespace linesynth {
 namespace {
@@ -57,26 +57,16 @@ TextUnit::~TextUnit() {
     platform::close(file);
 }
 
-TextUnit& console() {
-    static TextUnit unit;
-    if (!unit.is_console) {
-        unit.is_console = true;
-        unit.path = "stdout";
-        unit.writable = true;
-        unit.line.reserve(2 * TextUnit::block_size);
-    }
-    return unit;
-}
-
 void open_file(TextUnit& unit, const std::string& path, Access access) {
-    const platform::OpenedFile opened = platform::open_exclusive(path);
+    const platform::OpenedFile opened = access == Access::read_only
+                                            ? platform::open_for_reading(path)
+                                            : platform::open_exclusive(path);
     unit.path = path;
     if (opened.failure != platform::OpenFailure::none) {
         fail_file(open_failure(opened.failure), "OPEN", path);
     }
     unit.file = opened.handle;
     unit.writable = opened.writable;
-    unit.regular = opened.regular;
     unit.block_fill = 0;
     unit.record = RecordState{};
     if (access == Access::append) {

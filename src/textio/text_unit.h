@@ -5,7 +5,8 @@
 // opening keeps the file's bytes until the first write, which cuts the file at
 // its start; an "APPEND" opening writes after the last byte. Records collect in
 // a 1024-byte block that is written at its offset when full and at close.
-// Failures end the run with the F report for OPEN, WRITE or CLOSE.
+// Failures end the run with the F report for OPEN, WRITE or CLOSE. The
+// console is a TextUnit too (console.h).
 #pragma once
 
 #include <array>
@@ -19,7 +20,11 @@
 
 namespace linesynth {
 
-enum class Access { default_access, append };
+enum class Access {
+    default_access,  // read and write; the first write cuts the file
+    append,          // "APPEND": records go after the last byte
+    read_only,       // the companion's inspection: never creates, never writes
+};
 
 // Layout state of the free-form write in progress; reset by begin_record.
 struct RecordState {
@@ -35,7 +40,6 @@ struct TextUnit {
     platform::FileHandle file;
     bool is_console = false;
     bool writable = false;
-    bool regular = false;
 
     std::array<char, block_size> block{};
     std::size_t block_fill = 0;
@@ -59,9 +63,6 @@ struct TextUnit {
     // ending.
     ~TextUnit();
 };
-
-// The process's standard output as a TextUnit.
-TextUnit& console();
 
 // Connects `unit`, which must not be connected already, to the file at `path`;
 // a failure is the F report for OPEN(path).

@@ -172,7 +172,7 @@ ReadError parse_double(std::string_view text, double& value) {
     return std::nullopt;
 }
 
-ReadError narrow_to_real(double value, float& real) {
+ReadError narrow_in_single_range(double value, float& real) {
     if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max())) {
         return Failure::single_range;
     }
@@ -205,7 +205,7 @@ ReadError convert_real(const Token& token, float& value) {
     if (const ReadError error = convert_double(token, wide)) {
         return error;
     }
-    return narrow_to_real(wide, value);
+    return narrow_in_single_range(wide, value);
 }
 
 void convert_characters(const Token& token, char* buffer, std::size_t length) {

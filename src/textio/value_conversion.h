@@ -6,16 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
-#include "run/failures.h"
 #include "textio/free_form_token.h"
+#include "textio/read_error.h"
 
 namespace linesynth {
-
-// Nothing when a step succeeded, else the failure that ends the read.
-using ReadError = std::optional<Failure>;
 
 // A 32-bit integer: an optional sign, then decimal digits or a radix form
 // ("base#digits" for bases 2 to 36, digits beyond 9 being letters of either
@@ -53,12 +49,14 @@ ReadError parse_integer(std::string_view text, std::int32_t& value);
 ReadError parse_double(std::string_view text, double& value);
 
 // The nearest 32-bit real to an already rounded double (a second rounding,
-// ties to even). A double whose magnitude exceeds the largest finite 32-bit
-// real fails with F6104, also one that would round down to it:
+// ties to even), for a value read from a file. A double whose magnitude
+// exceeds the largest finite 32-bit real fails with F6104, also one that would
+// round down to it (the arithmetic's narrow() in base/checked_math.h faults
+// only where the rounding overflows):
 //   0x1.fffffep+127 -> 0x1.fffffep+127f
 //   3.4028235e38 (the double 0x1.fffffe54daff8p+127) -> F6104
 //   0x1.000001p+0 (a tie) -> 0x1p+0f        1e-50 -> 0.0f
-ReadError narrow_to_real(double value, float& real);
+ReadError narrow_in_single_range(double value, float& real);
 
 // The token-level conversions: a quoted or parenthesised token for a number
 // fails with F6504 before anything else, an overlong plain token with F6101

@@ -35,7 +35,7 @@ std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows
     sigma.assign(static_cast<std::size_t>(rows), 0.0f);
     TextUnit unit;
     const std::optional<RunFailure> failure = guarded([&] {
-        open_file(unit, path);
+        open_file(unit, path, Access::read_only);
         read_values(unit.reader, count);
         if (count < rows) {
             return;
@@ -80,7 +80,8 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
         compared_rows(data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
     if (comparison.rows.empty()) {
-        return std::string("no compared rows left");
+        return "no compared rows left: rows 1 to " + std::to_string(rows) + ", " +
+               std::to_string(rows) + " of them masked";
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
         return request.sigma_file + ", row " + std::to_string(bad->index) + ": sigma " +

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "base/run_failure.h"
+#include "base/run_end.h"
 
 namespace linesynth::tools {
 

@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "base/run_failure.h"
+#include "base/run_end.h"
 #include "stages/compute_stage.h"
 #include "tools/compared_rows.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "inputs/spectrum_files.h"
+#include "reports/scales.h"
 #include "test_support.h"
 #include "textio/text_unit.h"
 
@@ -168,7 +169,7 @@ TEST(ScaleFile, TwoReadsOnTwoRecords) {
         TextUnit unit;
         open_file(unit, dir.file("qdqd.txt"));
         ReportScales scales;
-        read_scale_file(unit.reader, scales);
+        read_scale_file(unit.reader, scales.ref_a, scales.ref_b);
         EXPECT_EQ(scales.ref_a, 10.0f);
         EXPECT_EQ(scales.ref_b, 0.5f);
     }
@@ -179,7 +180,7 @@ TEST(ScaleFile, TwoReadsOnTwoRecords) {
         TextUnit unit;
         open_file(unit, path);
         ReportScales scales;
-        read_scale_file(unit.reader, scales);
+        read_scale_file(unit.reader, scales.ref_a, scales.ref_b);
     });
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err,

@@ -244,7 +244,6 @@ TEST(Calibration, UnusablePairRunsTheErrorStop) {
         {"px_1 = px_2", [&] { pixel_to_wavelength(same_pixel, 3); }, 0, pixel_out, ""},
         {"wl_1 = wl_2", [&] { wavelength_to_pixel(same_wavelength, 1); }, 0, wave_out, ""},
         {"0 = -0", [&] { wavelength_to_pixel(signed_zeros, 1); }, 0, wave_out, ""},
-        {"wavelength stop", [] { wavelength_calibration_error_stop(); }, 0, wave_out, ""},
         {"level_1 = level_2", [&] { flux_to_level(same_level, 1); }, 0, flux_out, ""},
         // Unchecked, equal fluxes would divide by zero, or 0 by 0 for the flux flux_2.
         {"flux_1 = flux_2", [&] { flux_to_level(same_flux, 7); }, 0, flux_out, ""},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "textio/console.h"
 #include "textio/text_unit.h"
 
 namespace linesynth {

@@ -246,7 +246,7 @@ TEST(NarrowToReal, SecondRoundingAndSinglePrecisionRange) {
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << std::hexfloat << row.value);
         float real = 0.25f;
-        EXPECT_EQ(number_of(narrow_to_real(row.value, real)), row.failure);
+        EXPECT_EQ(number_of(narrow_in_single_range(row.value, real)), row.failure);
         EXPECT_EQ(std::bit_cast<std::uint32_t>(real),
                   row.failure == ok ? row.bits : std::bit_cast<std::uint32_t>(0.25f));
     }

@@ -7,14 +7,30 @@
 // integer. Every such place in the run goes through these helpers, which end
 // the run with the M6101 / M6103 / M6104 report instead of producing an
 // infinity or an undefined conversion.
+//
+// No product is fused with the sum that follows it: the build turns
+// floating-point contraction off (-ffp-contract=off), and only that flag
+// guarantees it. Writing the product as a statement of its own does not:
+// compilers may contract across statements.
 #pragma once
 
 #include <cstdint>
 
 namespace linesynth {
 
-// The nearest 32-bit real, ties to even. A value that rounds beyond the largest
-// finite 32-bit real is an overflow fault.
+// Exact widening of the run's 32-bit values for the double formulas.
+constexpr double widen(float value) {
+    return static_cast<double>(value);
+}
+constexpr double widen(std::int32_t value) {
+    return static_cast<double>(value);
+}
+
+// The nearest 32-bit real, ties to even: the narrowing of a computed value
+// where a formula stores it. It faults only where the rounding overflows: a
+// value above the largest finite 32-bit real that still rounds down to it is
+// narrowed to it. (The reader is stricter with values read from a file, see
+// narrow_in_single_range in textio/value_conversion.h.)
 //   narrow(0.1)                  -> 0x1.99999ap-4f
 //   narrow(0x1.ffffffp127 - tiny) -> 3.40282347e38f (rounds down to the largest)
 //   narrow(0x1.ffffffp127)        -> overflow fault (the tie goes to even: infinity)

@@ -1,4 +1,4 @@
-#include "run/failures.h"
+#include "base/failures.h"
 
 namespace linesynth {
 

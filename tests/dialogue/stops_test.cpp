@@ -6,9 +6,10 @@
 #include <filesystem>
 #include <string>
 
-#include "run/checked_math.h"
-#include "run/stops.h"
+#include "base/checked_math.h"
+#include "dialogue/stops.h"
 #include "test_support.h"
+#include "textio/console.h"
 #include "textio/record_writer.h"
 #include "textio/text_unit.h"
 

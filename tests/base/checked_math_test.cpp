@@ -1,4 +1,4 @@
-#include "run/checked_math.h"
+#include "base/checked_math.h"
 
 #include <gtest/gtest.h>
 

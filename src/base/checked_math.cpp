@@ -1,8 +1,8 @@
-#include "run/checked_math.h"
+#include "base/checked_math.h"
 
 #include <cmath>
 
-#include "run/stops.h"
+#include "base/run_end.h"
 
 namespace linesynth {
 
