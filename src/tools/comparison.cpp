@@ -80,8 +80,10 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
         compared_rows(data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
     if (comparison.rows.empty()) {
-        return "no compared rows left: rows 1 to " + std::to_string(rows) + ", " +
-               std::to_string(rows) + " of them masked";
+        return "no compared rows left (observed count " +
+               std::to_string(comparison.kept->observed_count) + ", point count " +
+               std::to_string(data.store.point_count) + ", " + std::to_string(rows) +
+               " rows masked)";
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
         return request.sigma_file + ", row " + std::to_string(bad->index) + ": sigma " +

@@ -34,7 +34,7 @@ struct Comparison {
 //   "/m/mask.txt, line 4: low end above high end"
 //   "/s/sigma.txt: count 300 does not cover the 400 compared rows"
 //   "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"
-//   "no compared rows left: rows 1 to 400, 400 of them masked"
+//   "no compared rows left (observed count 400, point count 400, 400 rows masked)"
 std::optional<std::string> load_comparison(const ComparisonRequest& request,
                                            Comparison& comparison);
 
