@@ -276,7 +276,16 @@ IoFailure copy_file(const std::string& from, const std::string& to) {
     if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) {
         return io_failure_of(::GetLastError());
     }
-    return IoFailure::none;
+    // The copy is only in the system's cache until it is flushed.
+    const HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) {
+        return io_failure_of(::GetLastError());
+    }
+    const bool flushed = ::FlushFileBuffers(copy) != 0;
+    const DWORD error = flushed ? 0 : ::GetLastError();
+    ::CloseHandle(copy);
+    return flushed ? IoFailure::none : io_failure_of(error);
 }
 
 IoFailure rename_file(const std::string& from, const std::string& to) {
