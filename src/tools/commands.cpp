@@ -7,6 +7,7 @@
 #include "tools/failure_text.h"
 #include "tools/fit_statistics.h"
 #include "tools/number_text.h"
+#include "tools/stats_output.h"
 #include "tools/weight_fit.h"
 #include "tools/weights_file.h"
 
@@ -17,43 +18,6 @@ constexpr const char* program = "linesynth-tools: ";
 
 CommandOutput refused(const std::string& reason) {
     return {1, "", program + reason + "\n"};
-}
-
-// nlohmann-json writes a double as the shortest text that reads back as the
-// same double; values that JSON cannot hold (infinities) become null.
-nlohmann::json stats_json(const FitStatistics& stats) {
-    nlohmann::json json;
-    json["points"] = stats.points;
-    json["mean"] = stats.mean;
-    json["rms"] = stats.rms;
-    json["mean_abs"] = stats.mean_abs;
-    json["max_abs"] = stats.max_abs;
-    json["max_abs_wavelength"] = static_cast<double>(stats.max_abs_wavelength);
-    json["chi2"] = stats.chi2;
-    json["chi2_per_point"] = stats.chi2_per_point;
-    json["adev_percent"] =
-        stats.adev_percent ? nlohmann::json(*stats.adev_percent) : nlohmann::json(nullptr);
-    return json;
-}
-
-std::string line(const std::string& label, const std::string& value) {
-    std::string text = label + ":";
-    text.resize(std::max<std::size_t>(text.size() + 1, 28), ' ');
-    return text + value + "\n";
-}
-
-std::string stats_text(const FitStatistics& stats) {
-    return line("compared rows", std::to_string(stats.points)) +
-           line("mean residual", shortest_text(stats.mean)) +
-           line("rms residual", shortest_text(stats.rms)) +
-           line("mean absolute residual", shortest_text(stats.mean_abs)) +
-           line("largest absolute residual", shortest_text(stats.max_abs) + " at wavelength " +
-                                                 shortest_text(stats.max_abs_wavelength)) +
-           line("chi-squared", shortest_text(stats.chi2)) +
-           line("chi-squared per row", shortest_text(stats.chi2_per_point)) +
-           line("mean absolute deviation", stats.adev_percent
-                                               ? shortest_text(*stats.adev_percent) + " %"
-                                               : std::string("none (every observed value is 0)"));
 }
 
 std::string set_list(const std::vector<std::int32_t>& sets) {
@@ -149,16 +113,16 @@ CommandOutput run_fit(const CommandOptions& options) {
             row.resize(std::max<std::size_t>(row.size() + 1, 30), ' ');
             report += row + shortest_text(weights[static_cast<std::size_t>(set - 1)]) + "\n";
         }
-        report += line("chi-squared before", shortest_text(before.chi2));
-        report += line("chi-squared after", shortest_text(chi2_after));
+        report += labelled_line("chi-squared before", shortest_text(before.chi2));
+        report += labelled_line("chi-squared after", shortest_text(chi2_after));
         if (!options.free) {
-            report += line("sets at the bound 0", set_list(fit.at_bound));
+            report += labelled_line("sets at the bound 0", set_list(fit.at_bound));
         }
         std::string rank = std::to_string(fit.rank) + " of " + std::to_string(set_count);
         if (!fit.dependent.empty()) {
             rank += " (linearly dependent sets: " + set_list(fit.dependent) + ")";
         }
-        report += line("rank", rank);
+        report += labelled_line("rank", rank);
         output.err = report;
     }
     if (options.write) {
