@@ -96,8 +96,8 @@ int run_with_environment(int argc, char** argv) {
         ::SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     }
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                          nullptr, &startup, &process)) {
+    if (!::CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process)) {
         return 3;
     }
     ::WaitForSingleObject(process.hProcess, INFINITE);
@@ -121,7 +121,9 @@ int main(int argc, char** argv) {
     if (mode == "env") {
         return run_with_environment(argc, argv);
     }
-    std::fputs("usage: wine_helper /c WORDS... | hold FILE READY RELEASE | env NAME=VALUE... PROGRAM ARGS...\n",
-               stderr);
+    std::fputs(
+        "usage: wine_helper /c WORDS... | hold FILE READY RELEASE | env NAME=VALUE... PROGRAM "
+        "ARGS...\n",
+        stderr);
     return 2;
 }
