@@ -35,13 +35,31 @@ install(TARGETS ${linesynth_programs} RUNTIME DESTINATION ${linesynth_bin_dir})
 install(FILES README.md DESTINATION ${linesynth_doc_dir})
 # The data files only: the example is copied from here into a data directory.
 install(DIRECTORY examples/data/ DESTINATION ${linesynth_examples_dir})
+set(linesynth_man_pages linesynth)
+if(TARGET linesynth-tools)
+  list(APPEND linesynth_man_pages linesynth-tools)
+endif()
 if(WIN32)
   install(FILES docs/windows/README-Windows.txt DESTINATION ${linesynth_doc_dir})
 else()
-  install(FILES docs/man/linesynth.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  if(TARGET linesynth-tools)
-    install(FILES docs/man/linesynth-tools.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  # Installed compressed, as Debian keeps man pages (gzip -9n: no name or
+  # time stamp inside, so the same page gives the same bytes).
+  find_program(LINESYNTH_GZIP gzip)
+  foreach(page IN LISTS linesynth_man_pages)
+    set(source ${PROJECT_SOURCE_DIR}/docs/man/${page}.1)
+    if(LINESYNTH_GZIP)
+      set(compressed ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+      add_custom_command(OUTPUT ${compressed}
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${CMAKE_BINARY_DIR}/man/${page}.1
+        COMMAND ${LINESYNTH_GZIP} -9nf ${CMAKE_BINARY_DIR}/man/${page}.1
+        DEPENDS ${source}
+        VERBATIM)
+      add_custom_target(man-${page} ALL DEPENDS ${compressed})
+      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    else()
+      install(FILES ${source} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endforeach()
 endif()
 
 set(CPACK_PACKAGE_NAME linesynth)
@@ -84,19 +102,21 @@ if(LINESYNTH_BUILD_TESTS AND NOT WIN32)
                    ${PROJECT_SOURCE_DIR}/docs/man/linesynth-tools.1)
   set_tests_properties(man_pages PROPERTIES SKIP_RETURN_CODE 77)
 
-  # Makes the Debian package with cpack and checks the files it holds. It
-  # builds a whole package, so it runs only when asked for:
-  # -DLINESYNTH_PACKAGE_TEST=ON.
-  option(LINESYNTH_PACKAGE_TEST "Test the Debian package's contents" OFF)
+  # Makes the packages with cpack and checks the files they hold. Each builds
+  # a whole package, so they run only when asked for:
+  # -DLINESYNTH_PACKAGE_TEST=ON (and the zip with LINESYNTH_WINDOWS_BIN_DIR).
+  option(LINESYNTH_PACKAGE_TEST "Test the contents of the packages" OFF)
   if(LINESYNTH_PACKAGE_TEST)
-    set(expected_programs linesynth)
-    if(TARGET linesynth-tools)
-      list(APPEND expected_programs linesynth-tools)
-    endif()
     add_test(NAME debian_package
-             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/check_debian_package.sh
+             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/check_package.sh deb
                      ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR}/examples/data
-                     ${expected_programs})
+                     ${linesynth_programs})
     set_tests_properties(debian_package PROPERTIES SKIP_RETURN_CODE 77 RUN_SERIAL ON)
+    if(LINESYNTH_WINDOWS_BIN_DIR)
+      add_test(NAME windows_zip
+               COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/check_package.sh zip
+                       ${LINESYNTH_WINDOWS_BIN_DIR} ${PROJECT_SOURCE_DIR}/examples/data)
+      set_tests_properties(windows_zip PROPERTIES SKIP_RETURN_CODE 77 RUN_SERIAL ON)
+    endif()
   endif()
 endif()
