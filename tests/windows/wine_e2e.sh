@@ -228,8 +228,9 @@ case_tools_stats_json() {
   run_wine "" "$tools_exe" stats --json
   [ "$(cat "$work/case.status")" = 0 ] || fail "exit status $(cat "$work/case.status"), expected 0"
   if ! cmp -s "$work/case.out" "$work/linux.out"; then
-    fail "standard output differs from Linux (< Windows, > Linux):"
-    diff "$work/case.out" "$work/linux.out" | head -20
+    # cat -A shows a CR that a text-mode stream adds before each LF as ^M.
+    fail "standard output differs from Linux (< Windows, > Linux, as cat -A shows them):"
+    diff <(cat -A "$work/case.out") <(cat -A "$work/linux.out") | head -20
   fi
   [ -s "$work/case.err" ] && fail "standard error: $(cat "$work/case.err")"
 }
