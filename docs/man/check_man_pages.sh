@@ -23,7 +23,11 @@ for page in "$@"; do
     status=1
   fi
   # man itself formats at the terminal's width; 80 columns is the usual one.
-  warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
+  if command -v man >/dev/null 2>&1; then
+    warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$page" 2>&1 >/dev/null)
+  else
+    warnings=""
+  fi
   if [ -n "$warnings" ]; then
     echo "FAIL: man -l $page"
     echo "$warnings"
