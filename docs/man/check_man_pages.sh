@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Renders each man page given and fails on any warning or error of groff.
-#   check_man_pages.sh docs/man/linesynth.1 docs/man/linesynth-tools.1
+#   check_man_pages.sh [--failures SOURCE_DIR] docs/man/linesynth.1 ...
+# With --failures, the first page must also list every failure number of the
+# program's failures.h (found anywhere under SOURCE_DIR): F for the enum
+# Failure, M for MathFault, e.g. "open_denied = 6414," -> F6414.
 # Exit status 77 (skipped) when groff is not installed.
 set -u
+sources=""
+if [ "${1:-}" = --failures ]; then
+  sources=$2
+  shift 2
+fi
 if ! command -v groff >/dev/null 2>&1; then
   echo "SKIPPED: groff is not installed (Debian package groff), so the man pages cannot be rendered"
   exit 77
@@ -35,4 +43,23 @@ for page in "$@"; do
   fi
   [ "$status" -eq 0 ] && echo "ok: $page"
 done
+
+if [ -n "$sources" ]; then
+  header=$(find "$sources" -name failures.h | head -n 1)
+  numbers=$(awk '/enum class Failure/ {letter = "F"} /enum class MathFault/ {letter = "M"}
+                 /^};/ {letter = ""}
+                 letter != "" && match($0, /= [0-9]+,/) {print letter substr($0, RSTART + 2, RLENGTH - 3)}' \
+              "$header")
+  if [ -z "$numbers" ]; then
+    echo "FAIL: no failure numbers found in ${header:-failures.h under $sources}"
+    status=1
+  fi
+  for number in $numbers; do
+    if ! grep -q "^\.B $number\$" "$1"; then
+      echo "FAIL: $1 does not explain $number (from $header)"
+      status=1
+    fi
+  done
+  [ "$status" -eq 0 ] && echo "ok: $1 explains all $(echo "$numbers" | wc -w) failure numbers"
+fi
 exit "$status"
