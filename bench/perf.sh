@@ -13,16 +13,19 @@
 #      and linesynth alternately with hyperfine: ROUNDS rounds of RUNS runs of
 #      each, after a warm-up in every round, with the page reset before each
 #      run so that it does not grow; the medians are taken over all runs;
+#      "linesynth-tools fit" on the same data is timed in the same rounds;
 #   3. with --callgrind, counts instructions with valgrind's callgrind (see
 #      callgrind_figures below for what they mean).
-# It exits with status 1 when a digest differs or the ratio of the medians
-# exceeds MAX_RATIO, having printed the figures either way.
+# It exits with status 1 when a digest differs, the ratio of the medians
+# exceeds MAX_RATIO, or fit takes more than MAX_FIT_RATIO times as long as
+# linesynth, having printed the figures either way.
 #
 # Needs cmake, g++, make, hyperfine and python3 (valgrind for --callgrind):
 #   apt-get install cmake g++ make hyperfine python3 valgrind
 set -euo pipefail
 
 readonly MAX_RATIO=1.8
+readonly MAX_FIT_RATIO=3
 readonly ROUNDS=${ROUNDS:-5}
 readonly RUNS=${RUNS:-8}
 readonly WARMUP=3
@@ -48,9 +51,10 @@ start=$SECONDS
 echo "== Building (Release, $build)"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DLINESYNTH_BUILD_TESTS=OFF -DLINESYNTH_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target linesynth linesynth_make_large_data \
+cmake --build "$build" -j2 --target linesynth linesynth-tools linesynth_make_large_data \
   linesynth_io_floor linesynth_peak_rss >/dev/null
 program="$build/linesynth"
+tools="$build/src/tools/linesynth-tools"
 floor="$build/bench/linesynth_io_floor"
 peak_rss="$build/bench/linesynth_peak_rss"
 
@@ -83,7 +87,7 @@ else
   status=1
 fi
 
-echo "== Timing: $ROUNDS rounds of $RUNS runs each, floor and linesynth in turn"
+echo "== Timing: $ROUNDS rounds of $RUNS runs each, floor, linesynth and fit in turn"
 cp -r "$work/data" "$work/run"
 export TAVO_DIR="$work/run/"
 for round in $(seq "$ROUNDS"); do
@@ -91,19 +95,22 @@ for round in $(seq "$ROUNDS"); do
     --prepare "cp $work/page.htm $work/run/vltOut.htm" \
     --export-json "$work/round$round.json" \
     --command-name floor "$floor $work/run" \
-    --command-name linesynth "$program"
+    --command-name linesynth "$program" \
+    --command-name fit "$tools fit"
 done
 unset TAVO_DIR
 
-read -r floor_ms program_ms ratio runs_each < <(python3 - "$work"/round*.json <<'EOF'
+read -r floor_ms program_ms ratio runs_each fit_ms fit_ratio < <(python3 - "$work"/round*.json <<'EOF'
 import json, statistics, sys
-times = {"floor": [], "linesynth": []}
+times = {"floor": [], "linesynth": [], "fit": []}
 for name in sys.argv[1:]:
     for result in json.load(open(name))["results"]:
         times[result["command"]] += result["times"]
 floor = statistics.median(times["floor"]) * 1e3
 program = statistics.median(times["linesynth"]) * 1e3
-print(f"{floor:.3f} {program:.3f} {program / floor:.3f} {len(times['floor'])}")
+fit = statistics.median(times["fit"]) * 1e3
+print(f"{floor:.3f} {program:.3f} {program / floor:.3f} {len(times['floor'])} "
+      f"{fit:.3f} {fit / program:.3f}")
 EOF
 )
 
@@ -149,6 +156,8 @@ printf '%-36s %s\n' "outputs (bench/expected.sha256):" "$digests"
 printf '%-36s %s ms\n' "floor median ($runs_each runs):" "$floor_ms"
 printf '%-36s %s ms\n' "linesynth median ($runs_each runs):" "$program_ms"
 printf '%-36s %s (at most %s)\n' "ratio:" "$ratio" "$MAX_RATIO"
+printf '%-36s %s ms\n' "linesynth-tools fit median:" "$fit_ms"
+printf '%-36s %s (at most %s)\n' "fit / linesynth:" "$fit_ratio" "$MAX_FIT_RATIO"
 printf '%-36s %s KiB\n' "linesynth peak resident memory:" "$peak_kib"
 if $callgrind; then
   printf '%-36s %s\n' "instructions, whole run:" "$ir_all"
@@ -162,6 +171,10 @@ echo "(bench/perf.sh took $((SECONDS - start)) s)"
 
 if awk -v r="$ratio" -v m="$MAX_RATIO" 'BEGIN { exit !(r > m) }'; then
   echo "perf.sh: the ratio $ratio exceeds $MAX_RATIO" >&2
+  status=1
+fi
+if awk -v r="$fit_ratio" -v m="$MAX_FIT_RATIO" 'BEGIN { exit !(r > m) }'; then
+  echo "perf.sh: fit takes $fit_ratio times as long as linesynth, more than $MAX_FIT_RATIO" >&2
   status=1
 fi
 [ "$digests" = same ] || echo "perf.sh: the outputs differ from bench/expected.sha256" >&2

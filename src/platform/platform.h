@@ -95,6 +95,32 @@ std::string data_directory();
 
 }  // namespace linesynth::platform
 
+// Files that the companion writes whole and then puts in the place of another.
+namespace linesynth::platform {
+
+// Creates `path` for writing only, emptying a file that is there already. The
+// file is not held exclusively: it is new, and only renamed after it is closed.
+OpenedFile create_file(const std::string& path);
+
+// Writes out to the device whatever the system still holds for the file.
+IoFailure flush_file(FileHandle file);
+
+// Copies the bytes of `from` into `to`, which is created or replaced, flushed.
+IoFailure copy_file(const std::string& from, const std::string& to);
+
+// Renames `from` over `to` in one step: `to` names either its old file or the
+// new one, never neither.
+IoFailure rename_file(const std::string& from, const std::string& to);
+
+// Removes the file `path` when there is one; a failure is not reported.
+void remove_file(const std::string& path);
+
+// `dir` with the separator at its end that file names are appended to:
+//   "/data" -> "/data/";  "/data/" -> "/data/";  "" -> "" (the current directory)
+std::string directory_path(std::string dir);
+
+}  // namespace linesynth::platform
+
 // ---------------------------------------------------------------------------
 // File digests, for the companion tools only. They live in their own library
 // (linesynth_digest, with the system's cryptography library) so that the

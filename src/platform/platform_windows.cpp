@@ -248,3 +248,63 @@ std::string data_directory() {
 }
 
 }  // namespace linesynth::platform
+
+namespace linesynth::platform {
+
+OpenedFile create_file(const std::string& path) {
+    OpenedFile result;
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        result.failure = open_failure_of(::GetLastError());
+        return result;
+    }
+    result.handle.native = reinterpret_cast<std::intptr_t>(file);
+    result.writable = true;
+    result.regular = true;
+    return result;
+}
+
+IoFailure flush_file(FileHandle file) {
+    if (!::FlushFileBuffers(handle_of(file))) {
+        return io_failure_of(::GetLastError());
+    }
+    return IoFailure::none;
+}
+
+IoFailure copy_file(const std::string& from, const std::string& to) {
+    if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+        return io_failure_of(::GetLastError());
+    }
+    // The copy is only in the system's cache until it is flushed.
+    const HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) {
+        return io_failure_of(::GetLastError());
+    }
+    const bool flushed = ::FlushFileBuffers(copy) != 0;
+    const DWORD error = flushed ? 0 : ::GetLastError();
+    ::CloseHandle(copy);
+    return flushed ? IoFailure::none : io_failure_of(error);
+}
+
+IoFailure rename_file(const std::string& from, const std::string& to) {
+    if (!::MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return io_failure_of(::GetLastError());
+    }
+    return IoFailure::none;
+}
+
+void remove_file(const std::string& path) {
+    ::DeleteFileA(path.c_str());
+}
+
+std::string directory_path(std::string dir) {
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') {
+        dir.push_back('\\');
+    }
+    return dir;
+}
+
+}  // namespace linesynth::platform

@@ -1,0 +1,139 @@
+#include "tools/commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "tools/failure_text.h"
+#include "tools/fit_statistics.h"
+#include "tools/number_text.h"
+#include "tools/stats_output.h"
+#include "tools/weight_fit.h"
+#include "tools/weights_file.h"
+
+namespace linesynth::tools {
+namespace {
+
+constexpr const char* program = "linesynth-tools: ";
+
+CommandOutput refused(const std::string& reason) {
+    return {1, "", program + reason + "\n"};
+}
+
+std::string set_list(const std::vector<std::int32_t>& sets) {
+    if (sets.empty()) {
+        return "none";
+    }
+    std::string text;
+    for (const std::int32_t set : sets) {
+        text += (text.empty() ? "" : ", ") + std::to_string(set);
+    }
+    return text;
+}
+
+// The nearest 32-bit real, or nothing when the value rounds beyond the
+// largest finite one (or is not a number).
+std::optional<float> to_single(double value) {
+    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
+    // the next power of two: it and everything above round to infinity.
+    if (!(std::fabs(value) < 0x1.ffffffp127)) {
+        return std::nullopt;
+    }
+    return static_cast<float>(value);
+}
+
+}  // namespace
+
+CommandOutput run_stats(const CommandOptions& options) {
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    const FitStatistics stats = fit_statistics(comparison.rows);
+    if (options.json) {
+        nlohmann::json json;
+        json["stats"] = stats_json(stats);
+        return {0, json.dump() + "\n", ""};
+    }
+    return {0, stats_text(stats), ""};
+}
+
+CommandOutput run_fit(const CommandOptions& options) {
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    const RunData& data = *comparison.data;
+    const std::int32_t set_count = data.parameters.set_count;
+    if (set_count < 1) {
+        return refused(options.request.dir + "synthesis.txt: " + std::to_string(set_count) +
+                       " component sets; a fit needs at least one");
+    }
+    const WeightFit fit = fit_weights(data, *comparison.kept, comparison.rows,
+                                      options.free ? FitMode::free : FitMode::non_negative);
+    std::vector<float> weights;
+    for (std::size_t slot = 0; slot < fit.weights.size(); ++slot) {
+        const auto weight = to_single(fit.weights[slot]);
+        if (!weight) {
+            return refused("the fitted weight of set " + std::to_string(slot + 1) +
+                           " is beyond the range of a 32-bit real");
+        }
+        weights.push_back(*weight);
+    }
+    std::vector<ComparedRow> fitted_rows;
+    if (const auto failure =
+            rebuilt_rows(data, *comparison.kept, weights, comparison.rows, fitted_rows)) {
+        return refused("with the fitted weights: " + failure_text(*failure));
+    }
+    const FitStatistics before = fit_statistics(comparison.rows);
+    const double chi2_after = chi_squared(fitted_rows);
+    const std::string weights_text = weights_file_text(weights);
+
+    CommandOutput output;
+    if (options.json) {
+        nlohmann::json json;
+        json["stats"] = stats_json(before);
+        nlohmann::json& result = json["fit"];
+        result["weights"] = nlohmann::json::array();
+        for (const float weight : weights) {
+            result["weights"].push_back(static_cast<double>(weight));
+        }
+        result["chi2_before"] = before.chi2;
+        result["chi2_after"] = chi2_after;
+        result["at_bound"] = fit.at_bound;
+        result["rank"] = fit.rank;
+        output.out = json.dump() + "\n";
+    } else {
+        output.out = weights_text;
+        std::string report = "set  weight in synthesis.txt  fitted weight\n";
+        for (std::int32_t set = 1; set <= set_count; ++set) {
+            std::string row = std::to_string(set);
+            row.resize(5, ' ');
+            row += shortest_text(data.parameters.weight(set));
+            row.resize(std::max<std::size_t>(row.size() + 1, 30), ' ');
+            report += row + shortest_text(weights[static_cast<std::size_t>(set - 1)]) + "\n";
+        }
+        report += labelled_line("chi-squared before", shortest_text(before.chi2));
+        report += labelled_line("chi-squared after", shortest_text(chi2_after));
+        if (!options.free) {
+            report += labelled_line("sets at the bound 0", set_list(fit.at_bound));
+        }
+        std::string rank = std::to_string(fit.rank) + " of " + std::to_string(set_count);
+        if (!fit.dependent.empty()) {
+            rank += " (linearly dependent sets: " + set_list(fit.dependent) + ")";
+        }
+        report += labelled_line("rank", rank);
+        output.err = report;
+    }
+    if (options.write) {
+        if (auto reason = replace_weights_file(options.request.dir, weights_text)) {
+            return refused(*reason);
+        }
+        if (!options.json) {
+            output.err += "synthesis.txt replaced; the old file is synthesis.txt.bak\n";
+        }
+    }
+    return output;
+}
+
+}  // namespace linesynth::tools

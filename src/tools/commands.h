@@ -1,0 +1,33 @@
+// The companion's subcommands as functions from their options to what they
+// print and their exit status, so that the program's main only parses the
+// command line and the tests can run a command without a process.
+#pragma once
+
+#include <string>
+
+#include "tools/comparison.h"
+
+namespace linesynth::tools {
+
+struct CommandOptions {
+    ComparisonRequest request;
+    bool json = false;
+    bool free = false;   // fit: any sign for the weights
+    bool write = false;  // fit: replace synthesis.txt
+};
+
+// Exit status 0, or 1 with one line on `err` and nothing on `out`.
+struct CommandOutput {
+    int status = 0;
+    std::string out;
+    std::string err;
+};
+
+// The statistics of the run's own synthetic spectrum against the observed one.
+CommandOutput run_stats(const CommandOptions& options);
+
+// The weights that minimise chi-squared. Without --json, `out` is the text of
+// the new weights file and `err` the report.
+CommandOutput run_fit(const CommandOptions& options);
+
+}  // namespace linesynth::tools

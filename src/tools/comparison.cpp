@@ -1,0 +1,95 @@
+#include "tools/comparison.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "textio/record_reader.h"
+#include "textio/text_unit.h"
+#include "tools/failure_text.h"
+#include "tools/number_text.h"
+
+namespace linesynth::tools {
+namespace {
+
+std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRange>& ranges) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return path + ": cannot open the mask file";
+    }
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return path + ": cannot read the mask file";
+    }
+    ParsedMask parsed = parse_mask(text);
+    if (parsed.error) {
+        return path + ", line " + std::to_string(parsed.error->line) + ": " + parsed.error->reason;
+    }
+    ranges = std::move(parsed.ranges);
+    return std::nullopt;
+}
+
+// The count, then sigma(1) to sigma(rows), one read each, by the run's reader.
+std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows,
+                                      std::vector<float>& sigma) {
+    std::int32_t count = 0;
+    sigma.assign(static_cast<std::size_t>(rows), 0.0f);
+    TextUnit unit;
+    const std::optional<RunFailure> failure = guarded([&] {
+        open_file(unit, path, Access::read_only);
+        read_values(unit.reader, count);
+        if (count < rows) {
+            return;
+        }
+        for (float& value : sigma) {
+            read_values(unit.reader, value);
+        }
+        close_file(unit);
+    });
+    if (failure) {
+        return failure_text(*failure);
+    }
+    if (count < rows) {
+        return path + ": count " + std::to_string(count) + " does not cover the " +
+               std::to_string(rows) + " compared rows";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> load_comparison(const ComparisonRequest& request,
+                                           Comparison& comparison) {
+    if (!request.mask_file.empty()) {
+        if (auto refused = read_mask(request.mask_file, comparison.mask)) {
+            return refused;
+        }
+    }
+    if (const auto failure =
+            compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
+        return failure_text(*failure);
+    }
+    const RunData& data = *comparison.data;
+    const std::int32_t rows =
+        comparable_count(comparison.kept->observed_count, data.store.point_count);
+    if (!request.sigma_file.empty()) {
+        if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma)) {
+            return refused;
+        }
+    }
+    comparison.rows =
+        compared_rows(data.store, data.scales, data.calibration, comparison.kept->observed_count,
+                      comparison.mask, comparison.sigma);
+    if (comparison.rows.empty()) {
+        return "no compared rows left (observed count " +
+               std::to_string(comparison.kept->observed_count) + ", point count " +
+               std::to_string(data.store.point_count) + ", " + std::to_string(rows) +
+               " rows masked)";
+    }
+    if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
+        return request.sigma_file + ", row " + std::to_string(bad->index) + ": sigma " +
+               shortest_text(static_cast<float>(bad->sigma)) + " is not a finite value above 0";
+    }
+    return std::nullopt;
+}
+
+}  // namespace linesynth::tools

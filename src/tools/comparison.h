@@ -1,0 +1,41 @@
+// Everything the companion's commands compare, loaded from a data directory:
+// the run's data after its first stage, the columns the companion keeps
+// besides, and the compared rows with their sigmas.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "stages/compute_stage.h"
+#include "tools/compared_rows.h"
+#include "tools/mask.h"
+
+namespace linesynth::tools {
+
+struct ComparisonRequest {
+    std::string dir;         // ends in its separator
+    std::string mask_file;   // empty: nothing masked
+    std::string sigma_file;  // empty: unit sigmas
+};
+
+struct Comparison {
+    std::unique_ptr<RunData> data = std::make_unique<RunData>();
+    std::unique_ptr<KeptColumns> kept = std::make_unique<KeptColumns>();
+    std::vector<MaskRange> mask;
+    std::vector<float> sigma;  // sigma(I) at [I - 1] for I = 1 to n; empty without a file
+    std::vector<ComparedRow> rows;
+};
+
+// Reads the mask file, the data directory (opened only for reading), and the
+// sigma file, and builds the compared rows. The result is the report of the
+// first thing refused, one line without the program's name:
+//   "/m/mask.txt, line 4: low end above high end"
+//   "/s/sigma.txt: count 300 does not cover the 400 compared rows"
+//   "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"
+//   "no compared rows left (observed count 400, point count 400, 400 rows masked)"
+std::optional<std::string> load_comparison(const ComparisonRequest& request,
+                                           Comparison& comparison);
+
+}  // namespace linesynth::tools

@@ -1,0 +1,150 @@
+#include "tools/least_squares.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace linesynth::tools {
+namespace {
+
+// The least-squares solution on the passive columns, 0 elsewhere.
+Eigen::VectorXd passive_solution(const Eigen::MatrixXd& a, const Eigen::VectorXd& b,
+                                 const std::vector<bool>& passive) {
+    std::vector<Eigen::Index> columns;
+    for (Eigen::Index j = 0; j < a.cols(); ++j) {
+        if (passive[static_cast<std::size_t>(j)]) {
+            columns.push_back(j);
+        }
+    }
+    Eigen::VectorXd s = Eigen::VectorXd::Zero(a.cols());
+    if (columns.empty()) {
+        return s;
+    }
+    Eigen::MatrixXd sub(a.rows(), static_cast<Eigen::Index>(columns.size()));
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        sub.col(static_cast<Eigen::Index>(k)) = a.col(columns[k]);
+    }
+    const Eigen::VectorXd z = sub.colPivHouseholderQr().solve(b);
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        s(columns[k]) = z(static_cast<Eigen::Index>(k));
+    }
+    return s;
+}
+
+}  // namespace
+
+NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    const Eigen::Index n = a.cols();
+    const auto size = static_cast<std::size_t>(n);
+    NonNegativeSolution result{Eigen::VectorXd::Zero(n), std::vector<bool>(size, true)};
+    Eigen::VectorXd& x = result.x;
+    std::vector<bool> passive(size, false);
+    if (n == 0) {
+        return result;
+    }
+    // Gradients below this are rounding noise of A^T r (the usual choice:
+    // ten ulps of the largest column sum, times the larger dimension).
+    const double tolerance = 10 * std::numeric_limits<double>::epsilon() *
+                             a.cwiseAbs().colwise().sum().maxCoeff() *
+                             static_cast<double>(std::max(a.rows(), n));
+    // Each pass of the outer loop adds one column; three passes per column is
+    // far more than a well-posed problem needs and stops a cycling one.
+    const Eigen::Index max_passes = 3 * n;
+    Eigen::VectorXd gradient = a.transpose() * (b - a * x);
+    for (Eigen::Index pass = 0; pass < max_passes; ++pass) {
+        Eigen::Index entering = -1;
+        double largest = tolerance;
+        for (Eigen::Index j = 0; j < n; ++j) {
+            if (!passive[static_cast<std::size_t>(j)] && gradient(j) > largest) {
+                largest = gradient(j);
+                entering = j;
+            }
+        }
+        if (entering < 0) {
+            break;
+        }
+        passive[static_cast<std::size_t>(entering)] = true;
+        for (Eigen::Index inner = 0; inner <= n; ++inner) {
+            const Eigen::VectorXd s = passive_solution(a, b, passive);
+            bool feasible = true;
+            double step = 1;
+            for (Eigen::Index j = 0; j < n; ++j) {
+                if (passive[static_cast<std::size_t>(j)] && s(j) <= 0) {
+                    feasible = false;
+                    step = std::min(step, x(j) / (x(j) - s(j)));
+                }
+            }
+            if (feasible) {
+                x = s;
+                break;
+            }
+            // Move towards s until the first passive unknown reaches 0, and
+            // make every unknown that got there active again.
+            x += step * (s - x);
+            for (Eigen::Index j = 0; j < n; ++j) {
+                if (passive[static_cast<std::size_t>(j)] && x(j) <= 0) {
+                    passive[static_cast<std::size_t>(j)] = false;
+                    x(j) = 0;
+                }
+            }
+        }
+        gradient = a.transpose() * (b - a * x);
+        // A column that entered and left at once (rounding kept its value
+        // from rising above 0) would be chosen again at once: pass it over.
+        if (!passive[static_cast<std::size_t>(entering)]) {
+            gradient(entering) = 0;
+        }
+    }
+    for (std::size_t j = 0; j < size; ++j) {
+        result.at_bound[j] = !passive[j];
+    }
+    return result;
+}
+
+Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    if (a.cols() == 0) {
+        return Eigen::VectorXd();
+    }
+    return a.colPivHouseholderQr().solve(b);
+}
+
+ColumnRank column_rank(const Eigen::MatrixXd& a) {
+    ColumnRank result;
+    const Eigen::Index n = a.cols();
+    if (n == 0) {
+        return result;
+    }
+    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(a);
+    const Eigen::Index rank = qr.rank();
+    result.rank = rank;
+    if (rank == n) {
+        return result;
+    }
+    const auto& permutation = qr.colsPermutation().indices();
+    const Eigen::MatrixXd r = qr.matrixR().topRows(std::min(a.rows(), n));
+    std::vector<bool> dependent(static_cast<std::size_t>(n), false);
+    for (Eigen::Index k = rank; k < n; ++k) {
+        dependent[static_cast<std::size_t>(permutation(k))] = true;
+        if (rank == 0) {
+            continue;
+        }
+        // Column k of the pivoted A is the leading columns times c, with
+        // R11 c = R12(:, k); coefficients far below the largest are rounding.
+        const Eigen::VectorXd c = r.topLeftCorner(rank, rank)
+                                      .triangularView<Eigen::Upper>()
+                                      .solve(r.block(0, k, rank, 1));
+        const double scale = std::max(1.0, c.cwiseAbs().maxCoeff());
+        for (Eigen::Index i = 0; i < rank; ++i) {
+            if (std::abs(c(i)) > 1e-9 * scale) {
+                dependent[static_cast<std::size_t>(permutation(i))] = true;
+            }
+        }
+    }
+    for (Eigen::Index j = 0; j < n; ++j) {
+        if (dependent[static_cast<std::size_t>(j)]) {
+            result.dependent.push_back(j);
+        }
+    }
+    return result;
+}
+
+}  // namespace linesynth::tools

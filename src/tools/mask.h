@@ -1,0 +1,48 @@
+// The mask file: wavelength ranges whose rows are left out of the comparison.
+//
+// One range per line, "low high", both ends included and low <= high; blanks
+// and tabs separate the two numbers and may surround them. Blank lines and
+// lines whose first character is "#" are skipped; anything else is refused,
+// naming the line (counted from 1):
+//   "6562.0 6563.5"     -> range [6562.0, 6563.5]
+//   "  6562 6562\r"     -> range [6562, 6562] (a CR LF line end is accepted)
+//   "# telluric"        -> skipped;  ""  -> skipped
+//   "6563.5 6562.0"     -> refused, low above high
+//   "6562.0"            -> refused, two wavelengths wanted
+//   "6562.0 6563 x"     -> refused, two wavelengths wanted
+//   " # late comment"   -> refused (a comment starts in the first column)
+//   "nan 1", "1 inf"    -> refused, not a finite wavelength
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace linesynth::tools {
+
+// Both ends included. Wavelengths are compared with the table's 32-bit values
+// widened to double, so "6562.8" masks the row that holds 6562.8f only if the
+// double 6562.8 is not above it: write the ends a little outside the rows.
+struct MaskRange {
+    double low = 0;
+    double high = 0;
+};
+
+struct MaskLineError {
+    std::int64_t line = 0;  // counted from 1
+    std::string reason;
+};
+
+struct ParsedMask {
+    std::vector<MaskRange> ranges;
+    std::optional<MaskLineError> error;  // set: the file is refused
+};
+
+ParsedMask parse_mask(std::string_view text);
+
+// Whether any range holds `wavelength`.
+bool masked(const std::vector<MaskRange>& ranges, float wavelength);
+
+}  // namespace linesynth::tools
