@@ -58,35 +58,51 @@ CommandOutput run_stats(const CommandOptions& options) {
     return {0, stats_text(stats), ""};
 }
 
+std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
+                                           FitMode mode, SuggestedFit& suggested) {
+    const RunData& data = *comparison.data;
+    const std::int32_t set_count = data.parameters.set_count;
+    if (set_count < 1) {
+        return dir + "synthesis.txt: " + std::to_string(set_count) +
+               " component sets; a fit needs at least one";
+    }
+    suggested.fit = fit_weights(data, *comparison.kept, comparison.rows, mode);
+    suggested.weights.clear();
+    for (std::size_t slot = 0; slot < suggested.fit.weights.size(); ++slot) {
+        const auto weight = to_single(suggested.fit.weights[slot]);
+        if (!weight) {
+            return "the fitted weight of set " + std::to_string(slot + 1) +
+                   " is beyond the range of a 32-bit real";
+        }
+        suggested.weights.push_back(*weight);
+    }
+    std::vector<ComparedRow> fitted_rows;
+    if (const auto failure =
+            rebuilt_rows(data, *comparison.kept, suggested.weights, comparison.rows, fitted_rows)) {
+        return "with the fitted weights: " + failure_text(*failure);
+    }
+    suggested.before = fit_statistics(comparison.rows);
+    suggested.chi2_after = chi_squared(fitted_rows);
+    return std::nullopt;
+}
+
 CommandOutput run_fit(const CommandOptions& options) {
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
     }
+    SuggestedFit suggested;
+    if (auto reason =
+            suggest_weights(comparison, options.request.dir,
+                            options.free ? FitMode::free : FitMode::non_negative, suggested)) {
+        return refused(*reason);
+    }
+    const std::int32_t set_count = comparison.data->parameters.set_count;
     const RunData& data = *comparison.data;
-    const std::int32_t set_count = data.parameters.set_count;
-    if (set_count < 1) {
-        return refused(options.request.dir + "synthesis.txt: " + std::to_string(set_count) +
-                       " component sets; a fit needs at least one");
-    }
-    const WeightFit fit = fit_weights(data, *comparison.kept, comparison.rows,
-                                      options.free ? FitMode::free : FitMode::non_negative);
-    std::vector<float> weights;
-    for (std::size_t slot = 0; slot < fit.weights.size(); ++slot) {
-        const auto weight = to_single(fit.weights[slot]);
-        if (!weight) {
-            return refused("the fitted weight of set " + std::to_string(slot + 1) +
-                           " is beyond the range of a 32-bit real");
-        }
-        weights.push_back(*weight);
-    }
-    std::vector<ComparedRow> fitted_rows;
-    if (const auto failure =
-            rebuilt_rows(data, *comparison.kept, weights, comparison.rows, fitted_rows)) {
-        return refused("with the fitted weights: " + failure_text(*failure));
-    }
-    const FitStatistics before = fit_statistics(comparison.rows);
-    const double chi2_after = chi_squared(fitted_rows);
+    const WeightFit& fit = suggested.fit;
+    const std::vector<float>& weights = suggested.weights;
+    const FitStatistics& before = suggested.before;
+    const double chi2_after = suggested.chi2_after;
     const std::string weights_text = weights_file_text(weights);
 
     CommandOutput output;

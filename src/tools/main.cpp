@@ -1,27 +1,38 @@
-// linesynth-tools: fit statistics and suggested weights for a linesynth data
-// directory. It reads the directory the way a run does, but only for reading:
-// it never pauses, never writes a table or the summary page, and writes
-// "synthesis.txt" only when asked to (fit --write).
+// linesynth-tools: fit statistics, suggested weights, a plot and a report page
+// for a linesynth data directory. It reads the directory the way a run does,
+// but only for reading: it never pauses, never writes a table or the summary
+// page, and writes "synthesis.txt" only when asked to (fit --write); plot and
+// report write only the file named by -o.
 #include <CLI/CLI.hpp>
 #include <string>
 
 #include "platform/platform.h"
 #include "tools/commands.h"
+#include "tools/page_commands.h"
 
 namespace {
 
 using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
+using linesynth::tools::PageOptions;
 
 constexpr int usage_status = 2;
 
-void add_common(CLI::App& command, CommandOptions& options) {
-    command.add_option("--dir", options.request.dir,
+// --dir, --mask and (unless `plot`, which draws no chi-squared) --sigma.
+void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request,
+                 bool sigma = true) {
+    command.add_option("--dir", request.dir,
                        "data directory (default: TAVO_DIR, else the platform's default)");
-    command.add_option("--mask", options.request.mask_file,
+    command.add_option("--mask", request.mask_file,
                        "file of wavelength ranges \"low high\" to leave out, one per line");
-    command.add_option("--sigma", options.request.sigma_file,
-                       "file of row uncertainties: a count, then one value per record");
+    if (sigma) {
+        command.add_option("--sigma", request.sigma_file,
+                           "file of row uncertainties: a count, then one value per record");
+    }
+}
+
+void add_common(CLI::App& command, CommandOptions& options) {
+    add_request(command, options.request);
     command.add_flag("--json", options.json, "print one JSON object instead of text");
 }
 
@@ -29,8 +40,10 @@ void add_common(CLI::App& command, CommandOptions& options) {
 
 int main(int argc, char** argv) {
     linesynth::platform::setup_floating_point();
-    CLI::App app("Fit statistics and suggested weights for a linesynth data directory.",
-                 "linesynth-tools");
+    CLI::App app(
+        "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
+        "directory.",
+        "linesynth-tools");
     app.set_version_flag("--version", std::string("linesynth-tools ") + LINESYNTH_VERSION);
     app.require_subcommand(1);
     CommandOptions options;
@@ -43,6 +56,16 @@ int main(int argc, char** argv) {
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
                   "replace synthesis.txt with the fitted weights, keeping synthesis.txt.bak");
+    PageOptions page;
+    CLI::App* plot = app.add_subcommand(
+        "plot", "draw observed and model spectra and the residuals as an SVG image");
+    add_request(*plot, page.request, false);
+    plot->add_option("-o,--output", page.output, "the SVG file to write")->required();
+    CLI::App* report = app.add_subcommand(
+        "report", "write one self-contained HTML page with the plot and the fit's numbers");
+    add_request(*report, page.request);
+    report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
+    report->add_option("-o,--output", page.output, "the HTML file to write")->required();
 
     try {
         app.parse(argc, argv);
@@ -62,11 +85,14 @@ int main(int argc, char** argv) {
         return usage_status;
     }
 
-    options.request.dir = options.request.dir.empty()
-                              ? linesynth::platform::data_directory()
-                              : linesynth::platform::directory_path(options.request.dir);
-    const CommandOutput output =
-        stats->parsed() ? linesynth::tools::run_stats(options) : linesynth::tools::run_fit(options);
+    std::string& dir = plot->parsed() || report->parsed() ? page.request.dir : options.request.dir;
+    dir = dir.empty() ? linesynth::platform::data_directory()
+                      : linesynth::platform::directory_path(dir);
+    page.version = LINESYNTH_VERSION;
+    const CommandOutput output = stats->parsed()  ? linesynth::tools::run_stats(options)
+                                 : fit->parsed()  ? linesynth::tools::run_fit(options)
+                                 : plot->parsed() ? linesynth::tools::run_plot(page)
+                                                  : linesynth::tools::run_report(page);
     linesynth::platform::write_stdout(output.out);
     linesynth::platform::write_stderr(output.err);
     return output.status;

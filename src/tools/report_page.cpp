@@ -1,11 +1,9 @@
 #include "tools/report_page.h"
 
-#include <array>
-#include <charconv>
 #include <string_view>
-#include <system_error>
 
 #include "tools/markup_text.h"
+#include "tools/number_text.h"
 
 namespace linesynth::tools {
 namespace {
@@ -25,11 +23,15 @@ constexpr std::string_view page_style =
     "code{font-size:.85em;overflow-wrap:anywhere;word-break:break-all}\n"
     "footer{margin-top:2em;color:#666;font-size:.9em}\n";
 
-template <typename T>
-std::string shortest(T value) {
-    std::array<char, 64> text;
-    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() ? std::string(text.data(), end) : std::string();
+std::string shortest(double value) {
+    return shortest_text(value);
+}
+std::string shortest(float value) {
+    return shortest_text(value);
+}
+template <typename Integer>
+std::string shortest(Integer value) {
+    return std::to_string(value);
 }
 
 void put_escaped(std::string& out, std::string_view text) {
@@ -59,7 +61,7 @@ std::string set_list(const std::vector<std::int32_t>& sets) {
     return text.empty() ? "none" : text;
 }
 
-void put_statistics(std::string& out, const ReportStatistics& s) {
+void put_statistics(std::string& out, const FitStatistics& s) {
     out += "<h2>Fit statistics</h2>\n<div class=\"scroll\"><table id=\"statistics\">\n";
     put_number_row(out, "points", "compared rows", shortest(s.points));
     put_number_row(out, "mean", "mean residual", shortest(s.mean));

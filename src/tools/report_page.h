@@ -9,9 +9,9 @@
 // Every text that comes from a data file is escaped (markup_text.h).
 //
 // Numbers are written as the shortest text that reads back as the same value
-// (<charconv>): doubles as doubles, the file's 32-bit reals as 32-bit reals.
-//   0.1 (double) -> "0.1";  0.3f -> "0.3" (not "0.30000001192092896")
-//   1e-05 -> "1e-05";  -0.0 -> "-0"
+// (number_text.h): doubles as doubles, the 32-bit reals of the files and of
+// the tables as 32-bit reals, as the stats command prints them:
+//   0.1 (double) -> "0.1";  wavelength 6562.8f -> "6562.8" (not "6562.7998046875")
 #pragma once
 
 #include <cstdint>
@@ -21,21 +21,9 @@
 
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
+#include "tools/fit_statistics.h"
 
 namespace linesynth::tools {
-
-// The statistics of the compared rows, as the stats command gives them.
-struct ReportStatistics {
-    std::int64_t points = 0;
-    double mean = 0;
-    double rms = 0;
-    double mean_abs = 0;
-    double max_abs = 0;
-    double max_abs_wavelength = 0;
-    double chi2 = 0;
-    double chi2_per_point = 0;
-    std::optional<double> adev_percent;  // absent when every observed value is 0
-};
 
 // What a fit suggested, beside the weights of the weights file.
 struct SuggestedWeights {
@@ -56,7 +44,7 @@ struct ReportFile {
 struct ReportData {
     std::string title;  // the title record; trailing blanks are dropped
     std::string plot;   // the <svg> element (svg_plot.h)
-    ReportStatistics statistics;
+    FitStatistics statistics;
     std::vector<float> weights;  // of the weights file, set 1 first
     std::optional<SuggestedWeights> fit;
     CalibrationSet calibration;

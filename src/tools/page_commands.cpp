@@ -1,0 +1,147 @@
+#include "tools/page_commands.h"
+
+#include <array>
+
+#include "platform/platform.h"
+#include "tools/markup_text.h"
+#include "tools/report_page.h"
+#include "tools/svg_plot.h"
+
+namespace linesynth::tools {
+namespace {
+
+constexpr const char* program = "linesynth-tools: ";
+
+CommandOutput refused(const std::string& reason) {
+    return {1, "", program + reason + "\n"};
+}
+
+PlotData plot_data(const Comparison& comparison) {
+    const RunParameters& parameters = comparison.data->parameters;
+    PlotData plot;
+    plot.title.assign(parameters.title_line, sizeof parameters.title_line);
+    for (const ComparedRow& row : comparison.rows) {
+        plot.wavelength.push_back(static_cast<double>(row.wavelength));
+        plot.observed.push_back(static_cast<double>(row.observed));
+        plot.model.push_back(row.synthetic);
+        plot.residual.push_back(residual(row));
+    }
+    for (const MaskRange& range : comparison.mask) {
+        plot.masks.emplace_back(range.low, range.high);
+    }
+    return plot;
+}
+
+std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
+    constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const unsigned char byte : digest) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text;
+}
+
+// The files the comparison read, in the order the run reads them, then the
+// mask and sigma files: (name shown, path).
+std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& options,
+                                                             std::int32_t set_count) {
+    const std::string& dir = options.request.dir;
+    std::vector<std::pair<std::string, std::string>> files;
+    const auto add = [&](const std::string& name) { files.emplace_back(name, dir + name); };
+    add("synthesis.txt");
+    add("vlt.txt");
+    add("FDftn.txt");
+    add("continum.txt");
+    for (std::int32_t set = 1; set <= set_count && set <= max_component_sets; ++set) {
+        add("VeltoOut" + std::to_string(set) + ".txt");
+    }
+    add("qdqd.txt");
+    for (const std::string* extra : {&options.request.mask_file, &options.request.sigma_file}) {
+        if (!extra->empty()) {
+            files.emplace_back(*extra, *extra);
+        }
+    }
+    return files;
+}
+
+}  // namespace
+
+std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes) {
+    const std::string fresh = path + ".new";
+    const platform::OpenedFile file = platform::create_file(fresh);
+    if (!file.handle) {
+        return "cannot create " + fresh;
+    }
+    const bool written = platform::write_at(file.handle, 0, bytes.data(), bytes.size()) ==
+                             platform::IoFailure::none &&
+                         platform::flush_file(file.handle) == platform::IoFailure::none;
+    platform::close(file.handle);
+    if (!written) {
+        platform::remove_file(fresh);
+        return "cannot write " + fresh;
+    }
+    if (platform::rename_file(fresh, path) != platform::IoFailure::none) {
+        platform::remove_file(fresh);
+        return "cannot rename " + fresh + " to " + path;
+    }
+    return std::nullopt;
+}
+
+CommandOutput run_plot(const PageOptions& options) {
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    if (auto reason = write_whole_file(options.output, plot_svg(plot_data(comparison)))) {
+        return refused(*reason);
+    }
+    return {};
+}
+
+CommandOutput run_report(const PageOptions& options) {
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    const RunData& data = *comparison.data;
+    ReportData report;
+    report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
+    report.plot = plot_svg(plot_data(comparison));
+    report.statistics = fit_statistics(comparison.rows);
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        report.weights.push_back(data.parameters.weight(set));
+    }
+    if (options.fit) {
+        SuggestedFit suggested;
+        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                          suggested)) {
+            return refused(*reason);
+        }
+        report.fit = SuggestedWeights{suggested.weights,    suggested.before.chi2,
+                                      suggested.chi2_after, suggested.fit.at_bound,
+                                      suggested.fit.rank,   suggested.fit.dependent};
+    }
+    report.calibration = data.calibration;
+    report.scales = data.scales;
+    report.norm_a = data.store.norm_a;
+    report.norm_b = data.store.norm_b;
+    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
+    report.normalised = data.store.norm_a == 2 && data.store.norm_b == 4;
+    report.max_observed = data.store.max_observed;
+    for (const auto& [name, path] : input_files(options, data.parameters.set_count)) {
+        const auto digest = platform::digest_file(path);
+        if (!digest) {
+            return refused("cannot read " + path);
+        }
+        report.files.push_back({name, digest->size, hexadecimal(digest->sha256)});
+    }
+    report.version = options.version;
+    if (auto reason = write_whole_file(options.output, report_page(report))) {
+        return refused(*reason);
+    }
+    return {};
+}
+
+}  // namespace linesynth::tools
