@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <system_error>
 #include <tuple>
@@ -70,8 +71,8 @@ double clamp_drawn(double value) {
 
 // The finite range of the columns, or 0 to 1 when none of their values is finite.
 std::pair<double, double> finite_range(std::initializer_list<const std::vector<double>*> columns) {
-    double low = INFINITY;
-    double high = -INFINITY;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
     for (const std::vector<double>* column : columns) {
         for (const double v : *column) {
             if (std::isfinite(v)) {
