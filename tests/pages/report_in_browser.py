@@ -5,7 +5,8 @@ the page must not have asked the network for anything.
 
 usage: report_in_browser.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR SCREENSHOT.png
 
-Exits with 77 (skipped) when no chromium is installed.
+Exits with 77 (skipped) when no chromium is installed, unless
+LINESYNTH_REQUIRE_CHROMIUM=1 (CI), where a missing chromium fails.
 """
 
 import collections
@@ -147,6 +148,9 @@ def main():
     tools, example, screenshot = sys.argv[1], sys.argv[2], sys.argv[3]
     chromium = find_chromium()
     if chromium is None:
+        if os.environ.get("LINESYNTH_REQUIRE_CHROMIUM") == "1":
+            fail("no chromium on this machine (Debian package chromium) and "
+                 "LINESYNTH_REQUIRE_CHROMIUM=1")
         print("SKIP: no chromium on this machine (Debian package chromium); the report was not "
               "checked in a browser")
         sys.exit(77)
