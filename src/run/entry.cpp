@@ -7,6 +7,7 @@
 namespace linesynth {
 
 int run_process(const std::function<void()>& body) {
+    platform::setup_standard_streams();
     platform::setup_floating_point();
     int status = 0;
     try {

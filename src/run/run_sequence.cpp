@@ -34,6 +34,8 @@ struct RunState {
 }  // namespace
 
 void run_sequence() {
+    // The files this sequence opens itself are only read.
+    constexpr auto input = platform::Intent::input;
     const auto state = std::make_unique<RunState>();
     RunParameters& parameters = state->parameters;
     CalibrationSet& calibration = state->calibration;
@@ -43,13 +45,13 @@ void run_sequence() {
     // 1. Weights file.
     {
         TextUnit weights;
-        open_file(weights, dir + "synthesis.txt");
+        open_file(weights, dir + "synthesis.txt", Access::default_access, input);
         read_weights_file(weights.reader, parameters);
         close_file(weights);
     }
 
     // 2. Parameter file, held open until the run ends.
-    open_file(state->parameter_file, dir + "vlt.txt");
+    open_file(state->parameter_file, dir + "vlt.txt", Access::default_access, input);
     read_parameter_file(state->parameter_file.reader, parameters, calibration);
 
     // 3. Flux calibration check: only the check matters, not the level.
@@ -62,13 +64,13 @@ void run_sequence() {
     }
 
     // 5. Observed spectrum, held open until the run ends.
-    open_file(state->observed_file, dir + "FDftn.txt");
+    open_file(state->observed_file, dir + "FDftn.txt", Access::default_access, input);
     read_observed_file(state->observed_file.reader, store);
 
     // 6. Continuum, which also seeds the synthetic spectrum.
     {
         TextUnit continuum;
-        open_file(continuum, dir + "continum.txt");
+        open_file(continuum, dir + "continum.txt", Access::default_access, input);
         read_continuum_file(continuum.reader, store);
         close_file(continuum);
     }
@@ -77,7 +79,8 @@ void run_sequence() {
     for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
         {
             TextUnit component;
-            open_file(component, dir + "VeltoOut" + std::to_string(set) + ".txt");
+            open_file(component, dir + "VeltoOut" + std::to_string(set) + ".txt",
+                      Access::default_access, input);
             read_component_file(component.reader, store);
             close_file(component);
         }
@@ -87,7 +90,7 @@ void run_sequence() {
     // 8. Scale file.
     {
         TextUnit scale;
-        open_file(scale, dir + "qdqd.txt");
+        open_file(scale, dir + "qdqd.txt", Access::default_access, input);
         read_scale_file(scale.reader, state->scales);
         close_file(scale);
     }

@@ -68,8 +68,8 @@ TextUnit& console() {
     return unit;
 }
 
-void open_file(TextUnit& unit, const std::string& path, Access access) {
-    const platform::OpenedFile opened = platform::open_exclusive(path);
+void open_file(TextUnit& unit, const std::string& path, Access access, platform::Intent intent) {
+    const platform::OpenedFile opened = platform::open_exclusive(path, intent);
     unit.path = path;
     if (opened.failure != platform::OpenFailure::none) {
         fail_file(open_failure(opened.failure), "OPEN", path);
