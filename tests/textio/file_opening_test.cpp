@@ -4,11 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <linux/fs.h>
-#endif
 
 #include <filesystem>
 #include <string>
@@ -235,37 +231,11 @@ TEST(FileOpening, ReportsAFullDisk) {
     }
 }
 
-// Makes `path` a file that opens for reading only, even for root (whom file
-// permissions do not stop): the immutable flag where the file system has it.
-// Returns false when neither way is available.
-bool make_read_only(const std::string& path, bool read_only) {
-    if (::geteuid() != 0) {
-        std::filesystem::permissions(path, read_only ? std::filesystem::perms::owner_read
-                                                     : std::filesystem::perms::owner_all);
-        return true;
-    }
-#ifdef __linux__
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    int flags = 0;
-    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = read_only ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return done;
-#else
-    return false;
-#endif
-}
-
 TEST(FileOpening, ReportsAWriteToAFileOpenedForReadingOnly) {
     testing::TempDir dir;
     const std::string path = dir.file("RDF.txt");
     write_file(path, "read only");
-    if (!make_read_only(path, true)) {
+    if (!testing::make_read_only(path, true)) {
         GTEST_SKIP() << "no way to make a file read-only for this user here";
     }
     const auto result = testing::run_in_child([&] {
@@ -273,7 +243,7 @@ TEST(FileOpening, ReportsAWriteToAFileOpenedForReadingOnly) {
         open_file(unit, path);
         write_text_record(unit, "X");
     });
-    make_read_only(path, false);
+    testing::make_read_only(path, false);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, report("6421", "WRITE(" + path + ")",
                                  "writing to the file denied, or the file region locked"));
