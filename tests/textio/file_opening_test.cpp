@@ -185,6 +185,50 @@ TEST(FileOpening, HoldsAnOpenFileAgainstOtherProcesses) {
                      "access to the file denied (or the file is held by another process)"));
 }
 
+// The reading-only opening: an existing file, shared with other readers and
+// held against writers; a missing file is never created.
+TEST(FileOpening, OpensAnExistingFileForReadingOnly) {
+    testing::TempDir dir;
+    const std::string path = dir.file("RDF.txt");
+    write_file(path, "table");
+    struct Row {
+        const char* name;
+        std::string path;
+        int held_with;  // the lock another holder has on it, 0 for none
+        platform::OpenFailure failure;
+    };
+    const Row rows[] = {
+        {"a file nobody holds", path, 0, platform::OpenFailure::none},
+        {"a file another reader holds", path, LOCK_SH, platform::OpenFailure::none},
+        {"a file a writer holds", path, LOCK_EX, platform::OpenFailure::denied},
+        {"a missing file", dir.file("missing.txt"), 0, platform::OpenFailure::not_found},
+        {"a directory", dir.path().string(), 0, platform::OpenFailure::denied},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Another open file description: its lock counts as another process's.
+        const int holder = row.held_with != 0 ? ::open(path.c_str(), O_RDONLY) : -1;
+        if (holder >= 0) {
+            ASSERT_EQ(::flock(holder, row.held_with | LOCK_NB), 0);
+        }
+        const platform::OpenedFile opened = platform::open_for_reading(row.path);
+        EXPECT_EQ(opened.failure, row.failure);
+        EXPECT_EQ(static_cast<bool>(opened.handle), row.failure == platform::OpenFailure::none);
+        if (opened.handle) {
+            EXPECT_TRUE(opened.readable);
+            EXPECT_FALSE(opened.writable);
+            char bytes[16];
+            const platform::ReadResult read = platform::read_some(opened.handle, bytes, 16);
+            EXPECT_EQ(std::string(bytes, read.count), "table");
+            platform::close(opened.handle);
+        }
+        if (holder >= 0) {
+            ::close(holder);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing.txt")));
+}
+
 TEST(FileOpening, ReportsAMissingDirectory) {
     testing::TempDir dir;
     const std::string path = dir.file("missing") + "/RDF.txt";
