@@ -62,13 +62,8 @@ IoFailure io_failure_of(int error) {
 
 constexpr int common_flags = O_CLOEXEC | O_NOCTTY;
 
-int open_retrying(const std::string& path, int flags, mode_t mode = 0) {
-    for (;;) {
-        const int fd = ::open(path.c_str(), flags | common_flags, mode);
-        if (fd >= 0 || errno != EINTR) {
-            return fd;
-        }
-    }
+int open_path(const std::string& path, int flags, mode_t mode = 0) {
+    return ::open(path.c_str(), flags | common_flags, mode);
 }
 
 // Opens with `flags`, creating the file when it is missing and the access
@@ -79,11 +74,11 @@ int open_retrying(const std::string& path, int flags, mode_t mode = 0) {
 // opens the name as any path is opened, creating the link's target when its
 // directory exists and failing with ENOENT when it does not.
 int open_or_create(const std::string& path, int flags, bool& created) {
-    int fd = open_retrying(path, flags);
+    int fd = open_path(path, flags);
     if (fd >= 0 || errno != ENOENT || flags == O_RDONLY) {
         return fd;
     }
-    fd = open_retrying(path, flags | O_CREAT | O_EXCL, 0666);
+    fd = open_path(path, flags | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) {
         created = true;
         return fd;
@@ -93,7 +88,7 @@ int open_or_create(const std::string& path, int flags, bool& created) {
     }
     // A target made here is empty, so leaving `created` false costs nothing:
     // the cut of the first write finds nothing to cut.
-    return open_retrying(path, flags | O_CREAT, 0666);
+    return open_path(path, flags | O_CREAT, 0666);
 }
 
 // Waits until `fd` is ready for `events`; false when it never will be.
@@ -159,7 +154,7 @@ OpenedFile open_exclusive(const std::string& path, Intent intent) {
     if (intent == Intent::input && is_fifo(path)) {
         // Read-only, so that the writer's close is the end of the file. The
         // opening waits for a writer, as any reader of a FIFO does.
-        const int fd = open_retrying(path, O_RDONLY);
+        const int fd = open_path(path, O_RDONLY);
         if (fd < 0) {
             result.failure = open_failure_of(errno);
             return result;
@@ -195,7 +190,7 @@ OpenedFile open_exclusive(const std::string& path, Intent intent) {
 
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
-    const int fd = open_retrying(path, O_RDONLY);
+    const int fd = open_path(path, O_RDONLY);
     if (fd < 0) {
         result.failure = open_failure_of(errno);
         return result;
