@@ -36,15 +36,26 @@ struct OpenedFile {
     bool regular = false;  // a regular file (a device or FIFO is never cut)
 };
 
-// Opens `path` for reading and writing, falling back to reading only and then
-// to writing only; creates a missing file. The file is held for exclusive use
-// until close(): another process that holds it makes the opening fail with
-// OpenFailure::denied.
-OpenedFile open_exclusive(const std::string& path);
+// What the run does with a file it opens. Only a FIFO tells the two apart: a
+// FIFO that is an input is opened for reading only, since a process that also
+// holds it for writing is a writer of its own FIFO and never sees its end.
+enum class Intent {
+    output,  // written, perhaps read too: opened for reading and writing
+    input,   // only read
+};
 
-// Opens an existing `path` for reading only, for a program that inspects the
-// data directory without changing it: nothing is created (a missing file is
-// OpenFailure::not_found) and the file is never held against other readers.
+// Opens `path` for reading and writing, falling back to reading only and then
+// to writing only; creates a missing file (through a symbolic link whose target
+// is missing: the target, when its directory exists). The file is held for
+// exclusive use until close(): another process that holds it makes the opening
+// fail with OpenFailure::denied. An input that is a FIFO is opened for reading
+// only, and the opening waits for its writer.
+OpenedFile open_exclusive(const std::string& path, Intent intent = Intent::output);
+
+// Opens an existing file for reading only; never creates one (a missing file
+// is OpenFailure::not_found). The file is held against writers until close():
+// other readers may share it, a process that writes it makes the opening fail
+// with OpenFailure::denied. A FIFO is opened as any input is.
 OpenedFile open_for_reading(const std::string& path);
 
 enum class IoFailure {
@@ -74,16 +85,27 @@ std::uint64_t file_size(FileHandle file);
 // Releases the lock and closes the file.
 void close(FileHandle file);
 
-// Standard output and standard error, written unbuffered and whole.
+// Makes the standard streams safe before the first file is opened: a standard
+// stream the process was started without is connected to the null device, so
+// that no file the run opens can take its place (a console record would
+// otherwise go into a data file, and a reply be read from one). A reader that
+// has gone from a pipe makes a write to it fail instead of ending the process.
+void setup_standard_streams();
+
+// Standard output and standard error, written unbuffered and whole; a stream
+// that cannot take the bytes now is waited for. A write that fails is dropped:
+// the console has nowhere else to report to.
 void write_stdout(std::string_view bytes);
 void write_stderr(std::string_view bytes);
 
-// Reads one line from standard input, without its line end (LF or CR LF).
-// False when standard input holds no further line.
+// Reads one line from standard input, without its line end (LF or CR LF),
+// waiting for it also on a standard input that does not block. False when
+// standard input holds no further line.
 bool read_stdin_line(std::string& line);
 
 // Runs `command_line` through the platform's command interpreter and waits for
-// it. A command that cannot be started or that fails is not reported.
+// it. A command that cannot be started (also one too long for the system to
+// pass on) or that fails is not reported.
 void run_command(const std::string& command_line);
 
 // Round to nearest and 53-bit significands for double arithmetic.

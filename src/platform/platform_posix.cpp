@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cfenv>
+#include <csignal>
 #include <cstdlib>
 
 extern char** environ;
@@ -58,32 +60,60 @@ IoFailure io_failure_of(int error) {
     }
 }
 
+constexpr int common_flags = O_CLOEXEC | O_NOCTTY;
+
+int open_path(const std::string& path, int flags, mode_t mode = 0) {
+    return ::open(path.c_str(), flags | common_flags, mode);
+}
+
 // Opens with `flags`, creating the file when it is missing and the access
-// asks for writing. Reports through `created` whether this call made it.
+// asks for writing. Reports through `created` whether this call made it. At
+// most three calls: the exclusive creation fails with EEXIST both when another
+// process created the file in between and when the name is a symbolic link
+// whose target is missing (O_EXCL never follows a link); the last call then
+// opens the name as any path is opened, creating the link's target when its
+// directory exists and failing with ENOENT when it does not.
 int open_or_create(const std::string& path, int flags, bool& created) {
-    constexpr int common = O_CLOEXEC | O_NOCTTY;
-    for (;;) {
-        int fd = ::open(path.c_str(), flags | common);
-        if (fd >= 0 || errno != ENOENT || flags == O_RDONLY) {
-            return fd;
-        }
-        fd = ::open(path.c_str(), flags | common | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0) {
-            created = true;
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return fd;
-        }
-        // Another process created it between the two calls: open it as it is.
+    int fd = open_path(path, flags);
+    if (fd >= 0 || errno != ENOENT || flags == O_RDONLY) {
+        return fd;
     }
+    fd = open_path(path, flags | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+        created = true;
+        return fd;
+    }
+    if (errno != EEXIST) {
+        return fd;
+    }
+    // A target made here is empty, so leaving `created` false costs nothing:
+    // the cut of the first write finds nothing to cut.
+    return open_path(path, flags | O_CREAT, 0666);
+}
+
+// Waits until `fd` is ready for `events`; false when it never will be.
+bool wait_for(int fd, short events) {
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        const int n = ::poll(&entry, 1, -1);
+        if (n > 0) {
+            return (entry.revents & POLLNVAL) == 0;
+        }
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool would_block(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
 }
 
 void write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
-            if (errno == EINTR) {
+            if (errno == EINTR || (would_block(errno) && wait_for(fd, POLLOUT))) {
                 continue;
             }
             return;  // the console has nowhere else to report to
@@ -92,10 +122,46 @@ void write_all(int fd, std::string_view bytes) {
     }
 }
 
+// Checks what was opened and takes the lock; closes `fd` on failure.
+OpenedFile hold(int fd, int lock, OpenedFile result) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        result.failure = OpenFailure::denied;
+        return result;
+    }
+    result.regular = S_ISREG(info.st_mode);
+
+    if (::flock(fd, lock | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        result.failure = error == EWOULDBLOCK ? OpenFailure::denied : open_failure_of(error);
+        return result;
+    }
+    result.handle.native = fd;
+    return result;
+}
+
+bool is_fifo(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
 }  // namespace
 
-OpenedFile open_exclusive(const std::string& path) {
+OpenedFile open_exclusive(const std::string& path, Intent intent) {
     OpenedFile result;
+    if (intent == Intent::input && is_fifo(path)) {
+        // Read-only, so that the writer's close is the end of the file. The
+        // opening waits for a writer, as any reader of a FIFO does.
+        const int fd = open_path(path, O_RDONLY);
+        if (fd < 0) {
+            result.failure = open_failure_of(errno);
+            return result;
+        }
+        return hold(fd, LOCK_EX, result);
+    }
+
     int first_error = 0;
     int fd = -1;
     // Reading and writing first, then reading only, then writing only.
@@ -117,41 +183,17 @@ OpenedFile open_exclusive(const std::string& path) {
         result.failure = open_failure_of(first_error);
         return result;
     }
-
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        result.failure = OpenFailure::denied;
-        return result;
-    }
-    result.regular = S_ISREG(info.st_mode);
-
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        result.failure = error == EWOULDBLOCK ? OpenFailure::denied : open_failure_of(error);
-        return result;
-    }
-    result.handle.native = fd;
-    return result;
+    return hold(fd, LOCK_EX, result);
 }
 
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    const int fd = open_path(path, O_RDONLY);
     if (fd < 0) {
         result.failure = open_failure_of(errno);
         return result;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        result.failure = OpenFailure::denied;
-        return result;
-    }
-    result.regular = S_ISREG(info.st_mode);
-    result.handle.native = fd;
-    return result;
+    return hold(fd, LOCK_SH, result);
 }
 
 ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {
@@ -209,6 +251,22 @@ void close(FileHandle file) {
     }
 }
 
+void setup_standard_streams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // The lowest free descriptor is `fd` itself, since the ones below it
+        // are open by now; dup2 covers a system that says otherwise.
+        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 void write_stdout(std::string_view bytes) {
     write_all(STDOUT_FILENO, bytes);
 }
@@ -225,8 +283,8 @@ bool read_stdin_line(std::string& line) {
     // standard input that a command run afterwards may read too.
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (n < 0 && (errno == EINTR || (would_block(errno) && wait_for(STDIN_FILENO, POLLIN)))) {
+            continue;  // a standard input that does not block has no reply yet
         }
         if (n <= 0) {
             return any;
@@ -248,8 +306,22 @@ void run_command(const std::string& command_line) {
     char dash_c[] = "-c";
     std::string command = command_line;
     char* argv[] = {shell, dash_c, command.data(), nullptr};
+    // The command gets the default SIGPIPE the run itself gave up: an ignored
+    // signal would otherwise pass on to it and to everything it runs.
+    posix_spawnattr_t attributes;
+    if (::posix_spawnattr_init(&attributes) != 0) {
+        return;
+    }
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t child = 0;
-    if (::posix_spawn(&child, shell, nullptr, nullptr, argv, environ) != 0) {
+    // A command line longer than the system passes on (E2BIG) starts nothing.
+    const int started = ::posix_spawn(&child, shell, nullptr, &attributes, argv, environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (started != 0) {
         return;
     }
     int status = 0;

@@ -10,8 +10,10 @@
 #include <windows.h>
 
 #include <float.h>
+#include <algorithm>
 #include <cfenv>
 #include <cstdlib>
+#include <string_view>
 
 namespace linesynth::platform {
 namespace {
@@ -41,10 +43,14 @@ OpenFailure open_failure_of(DWORD error) {
     }
 }
 
+// Not defined by every SDK's headers.
+constexpr DWORD error_disk_quota_exceeded = 1295;
+
 IoFailure io_failure_of(DWORD error) {
     switch (error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
+        case error_disk_quota_exceeded:
             return IoFailure::no_space;
         case ERROR_ACCESS_DENIED:
         case ERROR_LOCK_VIOLATION:
@@ -68,13 +74,75 @@ void write_all(DWORD which, std::string_view bytes) {
     }
 }
 
-// Starts `interpreter` with "/c" and the command line; false when it cannot be started.
-bool run_with(const std::string& interpreter, const std::string& command_line) {
-    std::string line = "\"" + interpreter + "\" /c " + command_line;
+// The longest command line CreateProcess takes, terminating zero included.
+constexpr std::size_t command_line_limit = 32767;
+
+bool is_absolute(const std::string& path) {
+    const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') &&
+                     (path[1] == '\\' || path[1] == '/');
+    return drive || unc;
+}
+
+bool is_program_file(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string joined(std::string directory, const std::string& name) {
+    if (!directory.empty() && directory.back() != '\\' && directory.back() != '/') {
+        directory.push_back('\\');
+    }
+    return directory + name;
+}
+
+// The full path of the program `name`, looked for in the absolute directories
+// of the PATH and then in the system directory; empty when it is in neither.
+// Unlike the search of CreateProcess, the program's own directory and the
+// current directory are never looked in, so a "cmd.exe" left beside the data
+// is never the one that runs:
+//   PATH "C:\Tools;.;C:\Windows\system32" -> C:\Tools\cmd.exe if it is there,
+//   else C:\Windows\system32\cmd.exe ("." is skipped)
+std::string find_program(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "";
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(';'), rest.size());
+        std::string directory(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (directory.size() >= 2 && directory.front() == '"' && directory.back() == '"') {
+            directory = directory.substr(1, directory.size() - 2);
+        }
+        if (is_absolute(directory) && is_program_file(joined(directory, name))) {
+            return joined(directory, name);
+        }
+    }
+    char system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        const std::string candidate = joined(std::string(system, length), name);
+        if (is_program_file(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// Starts the program at the full path `program` with "/c" and the command
+// line and waits for it; false when it cannot be started. Naming the program
+// in lpApplicationName keeps CreateProcess from searching for it.
+bool run_with(const std::string& program, const std::string& command_line) {
+    if (program.empty()) {
+        return false;
+    }
+    std::string line = "\"" + program + "\" /c " + command_line;
+    if (line.size() >= command_line_limit) {
+        return false;  // a reply too long for a command line starts nothing
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (!::CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                           &startup, &process)) {
         return false;
     }
@@ -84,9 +152,21 @@ bool run_with(const std::string& interpreter, const std::string& command_line) {
     return true;
 }
 
+// Whether CreateFile's refusal is one that another access mode can avoid.
+bool refused_access(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+}
+
+OpenedFile opened_result(HANDLE file, OpenedFile result) {
+    result.regular = ::GetFileType(file) == FILE_TYPE_DISK;
+    result.handle.native = reinterpret_cast<std::intptr_t>(file);
+    return result;
+}
+
 }  // namespace
 
-OpenedFile open_exclusive(const std::string& path) {
+// Windows keeps no FIFOs among its files, so the intent changes nothing here.
+OpenedFile open_exclusive(const std::string& path, Intent /*intent*/) {
     OpenedFile result;
     // Share mode 0 holds the file for exclusive use while it is open.
     constexpr DWORD attempts[] = {GENERIC_READ | GENERIC_WRITE, GENERIC_READ, GENERIC_WRITE};
@@ -104,7 +184,7 @@ OpenedFile open_exclusive(const std::string& path) {
         if (first_error == ERROR_SUCCESS) {
             first_error = error;
         }
-        if (error != ERROR_ACCESS_DENIED) {
+        if (!refused_access(error)) {
             break;  // only a refused access mode is worth another try
         }
     }
@@ -112,22 +192,19 @@ OpenedFile open_exclusive(const std::string& path) {
         result.failure = open_failure_of(first_error);
         return result;
     }
-    result.regular = ::GetFileType(file) == FILE_TYPE_DISK;
-    result.handle.native = reinterpret_cast<std::intptr_t>(file);
-    return result;
+    return opened_result(file, result);
 }
 
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
+    // Other readers may share the file; writers may not.
     const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         result.failure = open_failure_of(::GetLastError());
         return result;
     }
-    result.regular = ::GetFileType(file) == FILE_TYPE_DISK;
-    result.handle.native = reinterpret_cast<std::intptr_t>(file);
-    return result;
+    return opened_result(file, result);
 }
 
 ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {
@@ -185,6 +262,11 @@ void close(FileHandle file) {
     }
 }
 
+void setup_standard_streams() {
+    // A missing standard handle makes its reads and writes fail quietly, and
+    // no file the run opens can take its place; nothing to do.
+}
+
 void write_stdout(std::string_view bytes) {
     write_all(STD_OUTPUT_HANDLE, bytes);
 }
@@ -220,10 +302,14 @@ bool read_stdin_line(std::string& line) {
 
 void run_command(const std::string& command_line) {
     const char* comspec = std::getenv("COMSPEC");
-    if (comspec != nullptr && *comspec != '\0' && run_with(comspec, command_line)) {
-        return;
+    if (comspec != nullptr && *comspec != '\0') {
+        // A COMSPEC that is no full path is looked for like the fallback.
+        const std::string named = comspec;
+        if (run_with(is_absolute(named) ? named : find_program(named), command_line)) {
+            return;
+        }
     }
-    run_with("cmd.exe", command_line);  // searched along the PATH
+    run_with(find_program("cmd.exe"), command_line);
 }
 
 void setup_floating_point() {

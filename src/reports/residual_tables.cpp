@@ -49,12 +49,13 @@ void write_residual_tables(const std::string& data_dir, const SpectrumStore& sto
         put_real(table, narrow(widen(store.synthetic[i]) - mapped));
     });
     write_table(data_dir + "RDF2.txt", count, [&](TextUnit& table, std::int32_t i) {
-        // The three conversions in item order: a fault names the first one.
-        const std::int32_t pixel = wavelength_to_pixel(calibration, store.wavelengths[i]);
-        const std::int32_t synthetic_level = flux_to_level(calibration, store.synthetic[i]);
+        // Each item is placed before the next is computed, so a fault in a
+        // later conversion leaves the record's earlier items in the file:
+        //   level of synthetic beyond the 32-bit range -> the row ends after
+        //   its pixel, and the run with the overflow report.
+        put_integer(table, wavelength_to_pixel(calibration, store.wavelengths[i]));
+        put_integer(table, flux_to_level(calibration, store.synthetic[i]));
         const float observed = narrow(mapped_observed(scales, calibration, store.observed[i]));
-        put_integer(table, pixel);
-        put_integer(table, synthetic_level);
         put_integer(table, flux_to_level(calibration, observed));
     });
 }

@@ -57,6 +57,7 @@ int finish(const RunFailure& failure) {
 }  // namespace
 
 int run_process(const std::function<void()>& body) {
+    platform::setup_standard_streams();
     platform::setup_floating_point();
     int status = 0;
     if (const std::optional<RunFailure> failure = guarded(body)) {

@@ -5,7 +5,7 @@
 
 namespace linesynth {
 
-// Sets up the arithmetic and calls `body`. When a failure ends it early
+// Sets up the standard streams and the arithmetic and calls `body`. When a failure ends it early
 // (RunEnd), the failure gets its ending (run_sequence.h: end_with); a failure
 // of a file or of the arithmetic, the run-time error report on standard
 // error, written here and nowhere else:

@@ -5,26 +5,32 @@
 namespace linesynth {
 namespace {
 
-Access access_for(Opening opening) {
-    return opening == Opening::inspect ? Access::read_only : Access::default_access;
+// Opens an input file of the run. The program opens it the default way (and
+// says it is an input, so that a FIFO is read to its end); the inspection
+// only reads.
+void open_input(TextUnit& unit, const std::string& path, Opening opening) {
+    if (opening == Opening::inspect) {
+        open_file(unit, path, Access::read_only);
+    } else {
+        open_file(unit, path, Access::default_access, platform::Intent::input);
+    }
 }
 
 void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns* kept) {
     RunParameters& parameters = data.parameters;
     CalibrationSet& calibration = data.calibration;
     SpectrumStore& store = data.store;
-    const Access access = access_for(opening);
 
     // 1. Weights file.
     {
         TextUnit weights;
-        open_file(weights, dir + "synthesis.txt", access);
+        open_input(weights, dir + "synthesis.txt", opening);
         read_weights_file(weights.reader, parameters);
         close_file(weights);
     }
 
     // 2. Parameter file, held open as long as the run's data.
-    open_file(data.parameter_file, dir + "vlt.txt", access);
+    open_input(data.parameter_file, dir + "vlt.txt", opening);
     read_parameter_file(data.parameter_file.reader, parameters, calibration);
 
     // 3. Flux calibration check: only the check matters, not the level.
@@ -37,7 +43,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     }
 
     // 5. Observed spectrum, held open as long as the run's data.
-    open_file(data.observed_file, dir + "FDftn.txt", access);
+    open_input(data.observed_file, dir + "FDftn.txt", opening);
     read_observed_file(data.observed_file.reader, store);
     if (kept != nullptr) {
         kept->observed_count = store.point_count;
@@ -46,7 +52,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     // 6. Continuum, which also seeds the synthetic spectrum.
     {
         TextUnit continuum;
-        open_file(continuum, dir + "continum.txt", access);
+        open_input(continuum, dir + "continum.txt", opening);
         read_continuum_file(continuum.reader, store);
         close_file(continuum);
     }
@@ -58,7 +64,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
         {
             TextUnit component;
-            open_file(component, dir + "VeltoOut" + std::to_string(set) + ".txt", access);
+            open_input(component, dir + "VeltoOut" + std::to_string(set) + ".txt", opening);
             read_component_file(component.reader, store);
             close_file(component);
         }
@@ -73,7 +79,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     // 8. Scale file.
     {
         TextUnit scale;
-        open_file(scale, dir + "qdqd.txt", access);
+        open_input(scale, dir + "qdqd.txt", opening);
         read_scale_file(scale.reader, data.scales.ref_a, data.scales.ref_b);
         close_file(scale);
     }

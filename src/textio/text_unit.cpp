@@ -57,10 +57,10 @@ TextUnit::~TextUnit() {
     platform::close(file);
 }
 
-void open_file(TextUnit& unit, const std::string& path, Access access) {
+void open_file(TextUnit& unit, const std::string& path, Access access, platform::Intent intent) {
     const platform::OpenedFile opened = access == Access::read_only
                                             ? platform::open_for_reading(path)
-                                            : platform::open_exclusive(path);
+                                            : platform::open_exclusive(path, intent);
     unit.path = path;
     if (opened.failure != platform::OpenFailure::none) {
         fail_file(open_failure(opened.failure), "OPEN", path);

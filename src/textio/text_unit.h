@@ -65,8 +65,10 @@ struct TextUnit {
 };
 
 // Connects `unit`, which must not be connected already, to the file at `path`;
-// a failure is the F report for OPEN(path).
-void open_file(TextUnit& unit, const std::string& path, Access access = Access::default_access);
+// a failure is the F report for OPEN(path). An input says so through `intent`
+// (it changes only the opening of a FIFO, see platform.h).
+void open_file(TextUnit& unit, const std::string& path, Access access = Access::default_access,
+               platform::Intent intent = platform::Intent::output);
 
 // Writes out the block and releases the file; a write failure is F6421/F6422 CLOSE.
 void close_file(TextUnit& unit);

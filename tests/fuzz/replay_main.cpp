@@ -11,6 +11,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// Called once before the first input, as libFuzzer does, by a target that has it.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace {
 
@@ -24,6 +26,9 @@ void replay(const std::filesystem::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize != nullptr) {
+        LLVMFuzzerInitialize(&argc, &argv);
+    }
     std::size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path = argv[i];
@@ -37,6 +42,7 @@ int main(int argc, char** argv) {
             ++count;
         }
     }
-    std::printf("replayed %zu inputs\n", count);
+    // On standard error: a target may have sent standard output elsewhere.
+    std::fprintf(stderr, "replayed %zu inputs\n", count);
     return count > 0 ? 0 : 1;
 }

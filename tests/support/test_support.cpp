@@ -1,8 +1,14 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#endif
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -78,6 +84,25 @@ ProcessResult run_child(const std::string& input, ChildBody child_body) {
     return result;
 }
 
+// Replaces the child with the binary; returns only when it cannot start.
+int exec_linesynth(const std::string& data_dir, const std::vector<std::string>& args) {
+    if (data_dir.empty()) {
+        ::unsetenv("TAVO_DIR");
+    } else {
+        ::setenv("TAVO_DIR", data_dir.c_str(), 1);
+    }
+    std::vector<char*> argv;
+    std::string program = LINESYNTH_BINARY;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (auto& arg : copies) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    return 127;
+}
+
 }  // namespace
 
 TempDir::TempDir() {
@@ -129,23 +154,40 @@ ProcessResult run_in_child(const std::function<void()>& body, const std::string&
 
 ProcessResult run_linesynth(const std::string& data_dir, const std::string& input,
                             const std::vector<std::string>& args) {
+    return run_child(input, [&] { return exec_linesynth(data_dir, args); });
+}
+
+ProcessResult run_linesynth_arranged(const std::string& data_dir, const std::string& input,
+                                     const std::function<void()>& arrange) {
     return run_child(input, [&] {
-        if (data_dir.empty()) {
-            ::unsetenv("TAVO_DIR");
-        } else {
-            ::setenv("TAVO_DIR", data_dir.c_str(), 1);
-        }
-        std::vector<char*> argv;
-        std::string program = LINESYNTH_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = args;
-        for (auto& arg : copies) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        return 127;
+        std::signal(SIGPIPE, SIG_DFL);
+        ::alarm(20);  // survives the exec
+        arrange();
+        return exec_linesynth(data_dir, {});
     });
+}
+
+bool make_read_only(const std::string& path, bool read_only) {
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(path, read_only ? std::filesystem::perms::owner_read
+                                                     : std::filesystem::perms::owner_all);
+        return true;
+    }
+#ifdef __linux__
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = read_only ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return done;
+#else
+    return false;
+#endif
 }
 
 std::string crlf(const std::string& text) {

@@ -46,6 +46,18 @@ ProcessResult run_in_child(const std::function<void()>& body, const std::string&
 ProcessResult run_linesynth(const std::string& data_dir, const std::string& input = "",
                             const std::vector<std::string>& args = {});
 
+// Runs the linesynth binary as run_linesynth does, but calls `arrange` in the
+// child just before the program starts, with the standard streams already in
+// place, so that it can close or replace them. The child starts with the
+// default SIGPIPE, and a watchdog alarm ends a program that hangs (status -1).
+ProcessResult run_linesynth_arranged(const std::string& data_dir, const std::string& input,
+                                     const std::function<void()>& arrange);
+
+// Makes `path` a file that opens for reading only, even for root (whom file
+// permissions do not stop), or undoes that: the immutable flag where the file
+// system has it. False when neither way is available.
+bool make_read_only(const std::string& path, bool read_only);
+
 // Bytes from text written with "|" for CR LF, which keeps expected console and
 // file contents readable: crlf("a|b|") == "a\r\nb\r\n".
 std::string crlf(const std::string& text);

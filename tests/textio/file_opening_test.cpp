@@ -4,11 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
-#ifdef __linux__
-#include <linux/fs.h>
-#endif
 
 #include <filesystem>
 #include <string>
@@ -189,6 +185,49 @@ TEST(FileOpening, HoldsAnOpenFileAgainstOtherProcesses) {
                      "access to the file denied (or the file is held by another process)"));
 }
 
+// The reading-only opening: an existing file, shared with other readers and
+// held against writers; a missing file is never created.
+TEST(FileOpening, OpensAnExistingFileForReadingOnly) {
+    testing::TempDir dir;
+    const std::string path = dir.file("RDF.txt");
+    write_file(path, "table");
+    struct Row {
+        const char* name;
+        std::string path;
+        int held_with;  // the lock another holder has on it, 0 for none
+        platform::OpenFailure failure;
+    };
+    const Row rows[] = {
+        {"a file nobody holds", path, 0, platform::OpenFailure::none},
+        {"a file another reader holds", path, LOCK_SH, platform::OpenFailure::none},
+        {"a file a writer holds", path, LOCK_EX, platform::OpenFailure::denied},
+        {"a missing file", dir.file("missing.txt"), 0, platform::OpenFailure::not_found},
+        {"a directory", dir.path().string(), 0, platform::OpenFailure::denied},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        // Another open file description: its lock counts as another process's.
+        const int holder = row.held_with != 0 ? ::open(path.c_str(), O_RDONLY) : -1;
+        if (holder >= 0) {
+            ASSERT_EQ(::flock(holder, row.held_with | LOCK_NB), 0);
+        }
+        const platform::OpenedFile opened = platform::open_for_reading(row.path);
+        EXPECT_EQ(opened.failure, row.failure);
+        EXPECT_EQ(static_cast<bool>(opened.handle), row.failure == platform::OpenFailure::none);
+        if (opened.handle) {
+            EXPECT_FALSE(opened.writable);
+            char bytes[16];
+            const platform::ReadResult read = platform::read_some(opened.handle, bytes, 16);
+            EXPECT_EQ(std::string(bytes, read.count), "table");
+            platform::close(opened.handle);
+        }
+        if (holder >= 0) {
+            ::close(holder);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing.txt")));
+}
+
 TEST(FileOpening, ReportsAMissingDirectory) {
     testing::TempDir dir;
     const std::string path = dir.file("missing") + "/RDF.txt";
@@ -235,37 +274,11 @@ TEST(FileOpening, ReportsAFullDisk) {
     }
 }
 
-// Makes `path` a file that opens for reading only, even for root (whom file
-// permissions do not stop): the immutable flag where the file system has it.
-// Returns false when neither way is available.
-bool make_read_only(const std::string& path, bool read_only) {
-    if (::geteuid() != 0) {
-        std::filesystem::permissions(path, read_only ? std::filesystem::perms::owner_read
-                                                     : std::filesystem::perms::owner_all);
-        return true;
-    }
-#ifdef __linux__
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    int flags = 0;
-    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = read_only ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return done;
-#else
-    return false;
-#endif
-}
-
 TEST(FileOpening, ReportsAWriteToAFileOpenedForReadingOnly) {
     testing::TempDir dir;
     const std::string path = dir.file("RDF.txt");
     write_file(path, "read only");
-    if (!make_read_only(path, true)) {
+    if (!testing::make_read_only(path, true)) {
         GTEST_SKIP() << "no way to make a file read-only for this user here";
     }
     const auto result = testing::run_in_child([&] {
@@ -273,7 +286,7 @@ TEST(FileOpening, ReportsAWriteToAFileOpenedForReadingOnly) {
         open_file(unit, path);
         write_text_record(unit, "X");
     });
-    make_read_only(path, false);
+    testing::make_read_only(path, false);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, report("6421", "WRITE(" + path + ")",
                                  "writing to the file denied, or the file region locked"));
