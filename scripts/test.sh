@@ -52,7 +52,7 @@ done
 
 step "Fuzz targets, ${FUZZ_SECONDS:-60} s each"
 cmake --preset fuzz
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target reader_fuzzer run_fuzzer
 tests/fuzz/run_fuzzers.sh "${FUZZ_SECONDS:-60}" build/fuzz
 
 step "All passed"
