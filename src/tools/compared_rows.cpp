@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/checked_math.h"
+
 namespace linesynth::tools {
 
 std::int32_t comparable_count(std::int32_t observed_count, std::int32_t point_count) {
@@ -28,7 +30,7 @@ std::vector<ComparedRow> compared_rows(const SpectrumStore& store, const ReportS
         row.observed = store.observed[index];
         row.synthetic = mapped_synthetic(scales, calibration, store.synthetic[index]);
         if (!sigma.empty()) {
-            row.sigma = sigma[static_cast<std::size_t>(index - 1)];
+            row.sigma = widen(sigma[static_cast<std::size_t>(index - 1)]);
         }
         rows.push_back(row);
     }

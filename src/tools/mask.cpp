@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/checked_math.h"
+
 namespace linesynth::tools {
 namespace {
 
@@ -71,7 +73,7 @@ ParsedMask parse_mask(std::string_view text) {
 }
 
 bool masked(const std::vector<MaskRange>& ranges, float wavelength) {
-    const double value = wavelength;
+    const double value = widen(wavelength);
     for (const MaskRange& range : ranges) {
         if (range.low <= value && value <= range.high) {
             return true;

@@ -1,6 +1,7 @@
 #include "tools/page_commands.h"
 
 #include <array>
+#include <filesystem>
 
 #include "platform/platform.h"
 #include "tools/markup_text.h"
@@ -65,6 +66,18 @@ std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& 
     return files;
 }
 
+// An output that names one of the inputs would replace it: -o vlt.txt must
+// not overwrite the parameter file.
+std::optional<std::string> output_is_an_input(const PageOptions& options, std::int32_t set_count) {
+    std::error_code ignored;
+    for (const auto& entry : input_files(options, set_count)) {
+        if (std::filesystem::equivalent(options.output, entry.second, ignored)) {
+            return options.output + " is an input file; the output needs a name of its own";
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes) {
@@ -93,6 +106,9 @@ CommandOutput run_plot(const PageOptions& options) {
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
     }
+    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
+        return refused(*reason);
+    }
     if (auto reason = write_whole_file(options.output, plot_svg(plot_data(comparison)))) {
         return refused(*reason);
     }
@@ -105,6 +121,9 @@ CommandOutput run_report(const PageOptions& options) {
         return refused(*reason);
     }
     const RunData& data = *comparison.data;
+    if (auto reason = output_is_an_input(options, data.parameters.set_count)) {
+        return refused(*reason);
+    }
     ReportData report;
     report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
     report.plot = plot_svg(plot_data(comparison));

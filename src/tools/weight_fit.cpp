@@ -3,6 +3,7 @@
 #include <cassert>
 #include <memory>
 
+#include "base/checked_math.h"
 #include "reports/scales.h"
 #include "tools/least_squares.h"
 
@@ -13,9 +14,9 @@ WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
     const std::int32_t set_count = data.parameters.set_count;
     assert(set_count >= 1 && set_count <= max_component_sets && !rows.empty());
     const SpectrumStore& store = data.store;
-    const double scale_fwd = data.scales.scale_fwd;
-    const double flux_2 = data.calibration.flux_2;
-    const double ref_b = data.scales.ref_b;
+    const double scale_fwd = widen(data.scales.scale_fwd);
+    const double flux_2 = widen(data.calibration.flux_2);
+    const double ref_b = widen(data.scales.ref_b);
     const auto row_count = static_cast<Eigen::Index>(rows.size());
     Eigen::MatrixXd design(row_count, set_count);
     Eigen::VectorXd target(row_count);
