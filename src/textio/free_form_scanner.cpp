@@ -80,20 +80,21 @@ DigitRun digit_run(const char* p) {
     }
 }
 
-// Adds the digits at window[i] on to `significand`, up to the first byte
-// that is not a digit or until more than 19 digits are taken.
-void take_digits(const char* window, std::size_t& i, std::uint64_t& significand, int& digits) {
-    static constexpr std::uint64_t scale[] = {1,      10,      100,      1000,     10000,
-                                              100000, 1000000, 10000000, 100000000};
-    for (;;) {
-        const DigitRun run = digit_run(window + i);
-        significand = significand * scale[run.count] + run.value;
-        digits += static_cast<int>(run.count);
-        i += run.count;
-        if (run.count < 8 || digits > 19) {
-            return;
+// The LFs among `size` bytes, counted in chunks that a byte counter cannot
+// overflow, so that the compiler can count many bytes per instruction.
+std::int64_t count_line_feeds(const char* bytes, std::size_t size) {
+    std::int64_t total = 0;
+    while (size > 0) {
+        const std::size_t chunk = std::min<std::size_t>(size, 255);
+        unsigned char count = 0;
+        for (std::size_t k = 0; k < chunk; ++k) {
+            count = static_cast<unsigned char>(count + (bytes[k] == '\n' ? 1 : 0));
         }
+        total += count;
+        bytes += chunk;
+        size -= chunk;
     }
+    return total;
 }
 
 void append(Token& token, char c) {
@@ -260,7 +261,7 @@ ByteSource bytes_source(std::string_view bytes) {
 ReadError refill(ByteSource& source) {
     if (source.end > 0) {
         source.at_record_start = source.window[source.end - 1] == '\n';
-        source.lines_passed += std::count(source.window, source.window + source.end, '\n');
+        source.lines_passed += count_line_feeds(source.window, source.end);
     }
     source.position = 0;
     source.end = 0;
@@ -291,7 +292,7 @@ ReadError refill(ByteSource& source) {
 
 std::int64_t record_number(const ByteSource& source, bool value_ended_at_line_end) {
     const std::int64_t lines =
-        source.lines_passed + std::count(source.window, source.window + source.position, '\n');
+        source.lines_passed + count_line_feeds(source.window, source.position);
     return lines + (value_ended_at_line_end && lines > 0 ? 0 : 1);
 }
 
@@ -343,20 +344,44 @@ bool scan_plain_decimal(ByteSource& source, ReadState& state, PlainDecimal& numb
     const std::size_t start = i;
     const bool negative = window[i] == '-';
     i += negative || window[i] == '+' ? 1 : 0;
-    // More than 19 digits may wrap the significand; such a value is refused
-    // below before the significand is used.
+    // The digits and the point among them: those before the point one at a
+    // time (there are few as a rule), the first 8 after it at once. A value
+    // of more than 19 digits is refused as soon as it has them, before its
+    // wrapped significand is used, and so before the scan leaves its reach.
     std::uint64_t significand = 0;
     int digits = 0;
-    take_digits(window, i, significand, digits);
-    int fraction_digits = 0;
-    if (window[i] == '.' && digits <= 19) {
-        ++i;
-        const int before = digits;
-        take_digits(window, i, significand, digits);
-        fraction_digits = digits - before;
-    }
-    if (digits == 0 || digits > 19) {
+    int point_after = -1;  // the digits before the point, once it is passed
+    const auto take_one_by_one = [&] {
+        for (;; ++i) {
+            const auto digit = static_cast<unsigned>(static_cast<unsigned char>(window[i])) - '0';
+            if (digit >= 10) {
+                return true;
+            }
+            significand = significand * 10 + digit;
+            if (++digits > 19) {
+                return false;
+            }
+        }
+    };
+    if (!take_one_by_one()) {
         return false;
+    }
+    if (window[i] == '.') {
+        ++i;
+        point_after = digits;
+        static constexpr std::uint64_t scale[] = {1,      10,      100,      1000,     10000,
+                                                  100000, 1000000, 10000000, 100000000};
+        const DigitRun run = digit_run(window + i);
+        significand = significand * scale[run.count] + run.value;
+        digits += static_cast<int>(run.count);
+        i += run.count;
+        if (digits > 19 || (run.count == 8 && !take_one_by_one())) {
+            return false;
+        }
+    }
+    const int fraction_digits = point_after >= 0 ? digits - point_after : 0;
+    if (digits == 0) {
+        return false;  // a lone sign or point: not a number
     }
     const char separator = window[i];
     std::size_t next = i + 1;

@@ -87,7 +87,8 @@ inline bool plain_decimal_to_double(const PlainDecimal& number, double& value) {
         number.fraction_digits > 22) {
         return false;
     }
-    const double quotient = static_cast<double>(number.significand) /
+    // Converted as signed (it is below 2^63), which is one instruction.
+    const double quotient = static_cast<double>(static_cast<std::int64_t>(number.significand)) /
                             exact_powers[static_cast<std::size_t>(number.fraction_digits)];
     value = number.negative ? -quotient : quotient;
     return true;
