@@ -43,7 +43,7 @@ void per_value(benchmark::State& state) {
 
 void format_real_alone(benchmark::State& state) {
     const auto& values = random_reals();
-    char text[linesynth::real_text_max];
+    char text[linesynth::real_text_room];
     for (auto _ : state) {
         for (const float value : values) {
             benchmark::DoNotOptimize(linesynth::format_real(value, text));

@@ -14,9 +14,18 @@
 // compilers may contract across statements.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace linesynth {
+
+// The faults of the helpers below, kept out of line so that the checks cost
+// a comparison where they are inlined. Each ends the run with its M report:
+// the invalid fault for a NaN (or 0 / 0), else the one named.
+[[noreturn]] void fail_narrow(double value);
+[[noreturn]] void fail_divide(double numerator);
+[[noreturn]] void fail_overflow();
+[[noreturn]] void fail_round(double value);
 
 // Exact widening of the run's 32-bit values for the double formulas.
 constexpr double widen(float value) {
@@ -35,19 +44,44 @@ constexpr double widen(std::int32_t value) {
 //   narrow(0x1.ffffffp127 - tiny) -> 3.40282347e38f (rounds down to the largest)
 //   narrow(0x1.ffffffp127)        -> overflow fault (the tie goes to even: infinity)
 //   narrow(1e-50)                -> 0.0f (underflow is not a fault)
-float narrow(double value);
+inline float narrow(double value) {
+    // Halfway between the largest finite 32-bit real and 2^128: from here on
+    // the nearest-even rounding gives infinity. The NaN test comes first: a
+    // NaN compared with < or >= would raise the invalid trap itself.
+    constexpr double overflow_threshold = 0x1.ffffffp+127;
+    if (std::isnan(value) || std::fabs(value) >= overflow_threshold) [[unlikely]] {
+        fail_narrow(value);
+    }
+    return static_cast<float>(value);
+}
 
 // numerator / denominator. A zero denominator is a fault: invalid when the
 // numerator is zero too, divide by zero otherwise.
 //   divide(1, 0) -> divide-by-zero fault;  divide(0, 0) -> invalid fault
-double divide(double numerator, double denominator);
+inline double divide(double numerator, double denominator) {
+    if (denominator == 0.0) [[unlikely]] {
+        fail_divide(numerator);
+    }
+    const double quotient = numerator / denominator;
+    if (std::isinf(quotient)) [[unlikely]] {
+        fail_overflow();
+    }
+    return quotient;
+}
 
 // Rounds to the nearest integer with halves away from zero: 0.5 is subtracted
 // from a negative value and added to any other, in double, and the sum is
 // truncated toward zero. A result outside the 32-bit range is an overflow fault.
 //   2.5 -> 3;  -2.5 -> -3;  -0.0 -> 0;  2.4999999 -> 2;  -0.4 -> 0
 //   2147483647.4 -> 2147483647;  2147483647.5 -> overflow fault
-std::int32_t round_to_int(double value);
+inline std::int32_t round_to_int(double value) {
+    const double shifted = value < 0.0 ? value - 0.5 : value + 0.5;
+    const double truncated = std::trunc(shifted);
+    if (!(truncated >= -2147483648.0 && truncated <= 2147483647.0)) [[unlikely]] {
+        fail_round(value);
+    }
+    return static_cast<std::int32_t>(truncated);
+}
 
 // a - b in 32-bit two's complement arithmetic: wraps instead of overflowing.
 //   difference(5, 7) -> -2;  difference(INT32_MIN, 1) -> INT32_MAX

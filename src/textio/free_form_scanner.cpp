@@ -1,6 +1,7 @@
 #include "textio/free_form_scanner.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace linesynth {
@@ -17,6 +18,83 @@ bool is_line_end(char c) {
 // after an LF, everything up to and including the LF after a CR.
 ReadError finish_line_end(ByteSource& source, char c) {
     return c == '\r' ? skip_record(source) : std::nullopt;
+}
+
+// The fast scan looks at most this many bytes past the first byte of a
+// value: a token of at most 21 characters (sign, 19 digits, point), its CR LF,
+// and the 8-byte loads that find the digits. It leaves a value that starts
+// nearer to the end of the window to the general scanner.
+constexpr std::size_t plain_reach = 32;
+// The bytes copied into the token: all of a token of the fast scan.
+constexpr std::size_t plain_copy = 24;
+static_assert(plain_copy <= token_capacity);
+
+// A run of digits at `p`, of at most 8: how many there are and their value.
+//   "98997611" -> 8, 98997611;   "5286.00 " -> 4, 5286;   ".5" -> 0, 0
+struct DigitRun {
+    unsigned count;
+    std::uint32_t value;
+};
+
+DigitRun digit_run(const char* p) {
+    if constexpr (std::endian::native != std::endian::little) {
+        DigitRun run{0, 0};
+        for (; run.count < 8; ++run.count) {
+            const auto digit =
+                static_cast<unsigned>(static_cast<unsigned char>(p[run.count])) - '0';
+            if (digit >= 10) {
+                break;
+            }
+            run.value = run.value * 10 + digit;
+        }
+        return run;
+    } else {
+        // The 8 bytes as one word, the first byte lowest. A byte is a digit
+        // when it is at least '0' (no borrow out of byte - '0') and at most
+        // '9' (no carry into the top bit of byte + 0x46); the lowest byte
+        // whose top bit is set in `others` is the first that is not a digit,
+        // since below it nothing borrows or carries.
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        constexpr std::uint64_t zeros = 0x3030303030303030;
+        const std::uint64_t others =
+            ((word + 0x4646464646464646) | (word - zeros)) & 0x8080808080808080;
+        const auto count = static_cast<unsigned>(std::countr_zero(others)) / 8;
+        if (count == 0) {
+            return DigitRun{0, 0};
+        }
+        if (count < 8) {
+            // The run as the last digits of eight, behind leading zeros.
+            const unsigned gap = 64 - 8 * count;
+            word = (word << gap) | (zeros >> (8 * count));
+        }
+        // Digits into pairs, pairs into fours, fours into the eight; the first
+        // byte is the most significant digit.
+        word -= zeros;
+        word = word * 10 + (word >> 8);
+        constexpr std::uint64_t pair_mask = 0x000000ff000000ff;
+        word = ((word & pair_mask) * 0x000f424000000064 +
+                ((word >> 16) & pair_mask) * 0x0000271000000001) >>
+               32;
+        return DigitRun{count, static_cast<std::uint32_t>(word)};
+    }
+}
+
+// The LFs among `size` bytes, counted in chunks that a byte counter cannot
+// overflow, so that the compiler can count many bytes per instruction.
+std::int64_t count_line_feeds(const char* bytes, std::size_t size) {
+    std::int64_t total = 0;
+    while (size > 0) {
+        const std::size_t chunk = std::min<std::size_t>(size, 255);
+        unsigned char count = 0;
+        for (std::size_t k = 0; k < chunk; ++k) {
+            count = static_cast<unsigned char>(count + (bytes[k] == '\n' ? 1 : 0));
+        }
+        total += count;
+        bytes += chunk;
+        size -= chunk;
+    }
+    return total;
 }
 
 void append(Token& token, char c) {
@@ -183,7 +261,7 @@ ByteSource bytes_source(std::string_view bytes) {
 ReadError refill(ByteSource& source) {
     if (source.end > 0) {
         source.at_record_start = source.window[source.end - 1] == '\n';
-        source.lines_passed += std::count(source.window, source.window + source.end, '\n');
+        source.lines_passed += count_line_feeds(source.window, source.end);
     }
     source.position = 0;
     source.end = 0;
@@ -214,7 +292,7 @@ ReadError refill(ByteSource& source) {
 
 std::int64_t record_number(const ByteSource& source, bool value_ended_at_line_end) {
     const std::int64_t lines =
-        source.lines_passed + std::count(source.window, source.window + source.position, '\n');
+        source.lines_passed + count_line_feeds(source.window, source.position);
     return lines + (value_ended_at_line_end && lines > 0 ? 0 : 1);
 }
 
@@ -236,13 +314,6 @@ ReadError skip_record(ByteSource& source) {
     }
 }
 
-void reset_read(ReadState& state) {
-    state.last_separator = ',';
-    state.repeat_pending = 0;
-    state.token.clear();
-    state.ended_at_line_end = false;
-}
-
 ReadError next_item(ByteSource& source, ReadState& state, std::size_t text_limit, bool& has_value) {
     has_value = false;
     if (state.repeat_pending > 0) {
@@ -257,12 +328,94 @@ ReadError next_item(ByteSource& source, ReadState& state, std::size_t text_limit
     return std::nullopt;
 }
 
-ReadError finish_free_form(ByteSource& source, ReadState& state) {
-    state.repeat_pending = 0;
-    if (state.ended_at_line_end) {
-        return std::nullopt;
+bool scan_plain_decimal(ByteSource& source, ReadState& state, PlainDecimal& number) {
+    if (state.repeat_pending > 0 || state.last_separator == '/') {
+        return false;
     }
-    return skip_record(source);
+    const char* const window = source.window;
+    const std::size_t end = source.end;
+    std::size_t i = source.position;
+    while (i < end && (window[i] == ' ' || window[i] == '\t')) {
+        ++i;
+    }
+    if (end - i < plain_reach) {
+        return false;
+    }
+    const std::size_t start = i;
+    const bool negative = window[i] == '-';
+    i += negative || window[i] == '+' ? 1 : 0;
+    // The digits and the point among them: those before the point one at a
+    // time (there are few as a rule), the first 8 after it at once. A value
+    // of more than 19 digits is refused as soon as it has them, before its
+    // wrapped significand is used, and so before the scan leaves its reach.
+    std::uint64_t significand = 0;
+    int digits = 0;
+    int point_after = -1;  // the digits before the point, once it is passed
+    const auto take_one_by_one = [&] {
+        for (;; ++i) {
+            const auto digit = static_cast<unsigned>(static_cast<unsigned char>(window[i])) - '0';
+            if (digit >= 10) {
+                return true;
+            }
+            significand = significand * 10 + digit;
+            if (++digits > 19) {
+                return false;
+            }
+        }
+    };
+    if (!take_one_by_one()) {
+        return false;
+    }
+    if (window[i] == '.') {
+        ++i;
+        point_after = digits;
+        static constexpr std::uint64_t scale[] = {1,      10,      100,      1000,     10000,
+                                                  100000, 1000000, 10000000, 100000000};
+        const DigitRun run = digit_run(window + i);
+        significand = significand * scale[run.count] + run.value;
+        digits += static_cast<int>(run.count);
+        i += run.count;
+        if (digits > 19 || (run.count == 8 && !take_one_by_one())) {
+            return false;
+        }
+    }
+    const int fraction_digits = point_after >= 0 ? digits - point_after : 0;
+    if (digits == 0) {
+        return false;  // a lone sign or point: not a number
+    }
+    const char separator = window[i];
+    std::size_t next = i + 1;
+    bool line_end = false;
+    switch (separator) {
+        case ' ':
+        case '\t':
+        case ',':
+        case '/':
+            break;
+        case '\n':
+            line_end = true;
+            break;
+        case '\r':
+            if (window[next] != '\n') {
+                return false;  // skip_record finds the LF
+            }
+            ++next;
+            line_end = true;
+            break;
+        default:
+            return false;
+    }
+    Token& token = state.token;
+    token.clear();
+    token.length = i - start;
+    // The token has at most 21 characters: a copy of fixed length costs a
+    // few moves instead of a call.
+    std::memcpy(token.text.data(), window + start, plain_copy);
+    state.last_separator = line_end || separator == '\t' ? ' ' : separator;
+    state.ended_at_line_end = line_end;
+    source.position = next;
+    number = PlainDecimal{significand, fraction_digits, negative};
+    return true;
 }
 
 ReadError read_text_record(ByteSource& source, char (&text)[80]) {

@@ -99,7 +99,12 @@ struct ReadState {
     bool ended_at_line_end = false;   // the last value scanned consumed its record's line end
 };
 
-void reset_read(ReadState& state);
+inline void reset_read(ReadState& state) {
+    state.last_separator = ',';
+    state.repeat_pending = 0;
+    state.token.clear();
+    state.ended_at_line_end = false;
+}
 
 // Finds the value of the next item of a free-form read. A pending repeat gives
 // the current token again without reading; after a slash the item gets
@@ -108,9 +113,29 @@ void reset_read(ReadState& state);
 // character item: quoted characters beyond it are dropped.
 ReadError next_item(ByteSource& source, ReadState& state, std::size_t text_limit, bool& has_value);
 
+// The common case of next_item, taken straight from the window: a plain
+// decimal value (free_form_token.h), possibly after blanks or tabs, ended by
+// a blank, a tab, a comma, a slash, an LF or a CR LF, all within the window.
+// It then leaves the source and the state exactly as next_item would, the
+// token included, describes the value in `number` and returns true. Anything
+// else (a repeat pending, a slash before, a separator or line end before the
+// value, a quote, a parenthesis, an exponent, a repeat count, more than 19
+// digits, a token or its CR LF cut by the end of the window) returns false
+// and consumes nothing, and next_item takes the value.
+//   "  1.25 3" -> {125, 2}; the token "1.25", separator ' ', next read at "3"
+//   "-7\r\n8"  -> {7, 0, negative}; ended at the line end, next read at "8"
+//   "1e3 ", ",5", "2*1.5", "'1'", "1.5" at the window's end -> false
+bool scan_plain_decimal(ByteSource& source, ReadState& state, PlainDecimal& number);
+
 // End of a free-form read: the rest of the last record touched is skipped
 // unless the last value scanned consumed its line end; a pending repeat is lost.
-ReadError finish_free_form(ByteSource& source, ReadState& state);
+inline ReadError finish_free_form(ByteSource& source, ReadState& state) {
+    state.repeat_pending = 0;
+    if (state.ended_at_line_end) {
+        return std::nullopt;
+    }
+    return skip_record(source);
+}
 
 // The "(A80)" text read at the start of a record: bytes up to 80, or up to a
 // CR or LF, which stays unread; the rest of the 80 is blanks. A tab or any

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace linesynth {
@@ -34,6 +35,17 @@ struct Token {
         kind = TokenKind::plain;
         overlong = false;
     }
+};
+
+// A plain decimal value taken by the fast scan (scan_plain_decimal in
+// free_form_scanner.h): an optional sign, then digits with at most one point
+// among them, nothing else. All its digits, the point removed, make the
+// significand; the value is significand / 10^fraction_digits.
+//   "-12.50" -> {1250, 2, negative}    ".5" -> {5, 1}    "7." -> {7, 0}
+struct PlainDecimal {
+    std::uint64_t significand = 0;  // of at most 19 digits
+    int fraction_digits = 0;        // digits after the point
+    bool negative = false;
 };
 
 }  // namespace linesynth

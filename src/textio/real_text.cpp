@@ -364,7 +364,8 @@ constexpr char digit_pairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the 7 digits of 10^6 <= value < 10^7.
+// Writes the 7 digits of 10^6 <= value < 10^7, then eight '0' digits: the
+// places past the 7th in the fixed form.
 void write_seven(std::uint32_t value, char* out) {
     const std::uint32_t high = value / 10000;  // 3 digits
     const std::uint32_t low = value % 10000;
@@ -372,6 +373,7 @@ void write_seven(std::uint32_t value, char* out) {
     std::memcpy(out + 1, digit_pairs + 2 * (high % 100), 2);
     std::memcpy(out + 3, digit_pairs + 2 * (low / 100), 2);
     std::memcpy(out + 5, digit_pairs + 2 * (low % 100), 2);
+    std::memcpy(out + 7, "00000000", 8);
 }
 
 std::size_t write_special(std::string_view text, char* out) {
@@ -405,7 +407,9 @@ std::size_t format(float value, char* out, bool exact) {
     }
     const Decimal decimal = decimal_of(Binary{m, e}, exact);
 
-    char digits[7];
+    // The 7 digits and zeros after them. Every copy below has a fixed
+    // length; what runs past the text is overwritten or left beyond it.
+    char digits[16];
     write_seven(decimal.digits, digits);
     // The sign is written always and kept only for a negative value: random
     // signs would make a branch here mispredict half the time.
@@ -414,25 +418,22 @@ std::size_t format(float value, char* out, bool exact) {
     if (decimal.fixed) {
         // decimal.point is 1 to 7 here: the form's point is raised only from
         // 7 to 8, and the 7-digit cut never carries in the fixed form.
+        //   digits "1234568", point 4 -> "1234" "." "568" "000"
         const auto whole = static_cast<std::size_t>(decimal.point);
-        std::memcpy(cursor, digits, whole);
-        cursor += whole;
-        *cursor++ = '.';
-        std::memcpy(cursor, digits + whole, 7 - whole);
-        cursor += 7 - whole;
-        std::memset(cursor, '0', whole - 1);
-        cursor += whole - 1;
+        std::memcpy(cursor, digits, 8);
+        cursor[whole] = '.';
+        std::memcpy(cursor + whole + 1, digits + whole, 8);
+        cursor += whole + 7;
     } else {
         const int exponent = decimal.point - 1;
         const auto magnitude = static_cast<std::uint32_t>(exponent < 0 ? -exponent : exponent);
-        *cursor++ = digits[0];
-        *cursor++ = '.';
-        std::memcpy(cursor, digits + 1, 6);
-        cursor += 6;
-        *cursor++ = 'E';
-        *cursor++ = exponent < 0 ? '-' : '+';
-        std::memcpy(cursor, digit_pairs + 2 * magnitude, 2);
-        cursor += 2;
+        cursor[0] = digits[0];
+        cursor[1] = '.';
+        std::memcpy(cursor + 2, digits + 1, 8);
+        cursor[8] = 'E';
+        cursor[9] = exponent < 0 ? '-' : '+';
+        std::memcpy(cursor + 10, digit_pairs + 2 * magnitude, 2);
+        cursor += 12;
     }
     return static_cast<std::size_t>(cursor - out);
 }
@@ -453,20 +454,25 @@ std::size_t format_integer(std::int32_t value, char* out) {
     if (value < 0) {
         magnitude = 0u - magnitude;
     }
-    char reversed[10];
-    std::size_t count = 0;
-    do {
-        reversed[count++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    char* cursor = out;
-    if (value < 0) {
-        *cursor++ = '-';
+    out[0] = '-';
+    char* const start = out + (value < 0 ? 1 : 0);
+    std::size_t count = 1;
+    for (std::uint32_t bound = 10; count < 10 && magnitude >= bound; bound *= 10) {
+        ++count;
     }
-    while (count > 0) {
-        *cursor++ = reversed[--count];
+    // Pairs of digits from the last place up, then the first one or two.
+    char* cursor = start + count;
+    while (magnitude >= 100) {
+        cursor -= 2;
+        std::memcpy(cursor, digit_pairs + 2 * (magnitude % 100), 2);
+        magnitude /= 100;
     }
-    return static_cast<std::size_t>(cursor - out);
+    if (magnitude >= 10) {
+        std::memcpy(cursor - 2, digit_pairs + 2 * magnitude, 2);
+    } else {
+        cursor[-1] = static_cast<char>('0' + magnitude);
+    }
+    return static_cast<std::size_t>(start + count - out);
 }
 
 }  // namespace linesynth

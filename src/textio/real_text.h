@@ -49,9 +49,14 @@ namespace linesynth {
 
 inline constexpr std::size_t real_text_max = 15;
 inline constexpr std::size_t integer_text_max = 11;
+// The room the formatters need at `out`: they write the text with copies of
+// fixed length, which may run past its end (the bytes after the text are
+// left undefined).
+inline constexpr std::size_t real_text_room = 24;
+inline constexpr std::size_t integer_text_room = 16;
 
-// Writes the text of `value` to `out`, which has room for real_text_max
-// characters, and returns its length. No terminating NUL.
+// Writes the text of `value` to `out`, which has room for real_text_room
+// bytes, and returns its length. No terminating NUL.
 std::size_t format_real(float value, char* out);
 
 // The same text, with every rounding and form decision checked by exact integer
@@ -60,8 +65,8 @@ std::size_t format_real(float value, char* out);
 // values near a tie that send format_real there.
 std::size_t format_real_exact(float value, char* out);
 
-// Writes the text of `value` to `out`, which has room for integer_text_max
-// characters, and returns its length. No terminating NUL.
+// Writes the text of `value` to `out`, which has room for integer_text_room
+// bytes, and returns its length. No terminating NUL.
 std::size_t format_integer(std::int32_t value, char* out);
 
 }  // namespace linesynth

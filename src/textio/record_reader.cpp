@@ -35,16 +35,13 @@ void detach_reader(RecordReader& reader) {
     reset_read(reader.state);
 }
 
-void begin_read(RecordReader& reader, ReadMode mode) {
-    if (reader.bytes.file && reader.bytes.buffer == nullptr) {
-        if (!reader.block) {
-            reader.block = std::make_unique<std::array<char, RecordReader::block_size>>();
-        }
-        reader.bytes.buffer = reader.block->data();
-        reader.bytes.capacity = reader.block->size();
+void allocate_block(RecordReader& reader) {
+    if (!reader.block) {
+        // Every byte is read into before it is looked at.
+        reader.block = std::make_unique_for_overwrite<std::array<char, RecordReader::block_size>>();
     }
-    reader.mode = mode;
-    reset_read(reader.state);
+    reader.bytes.buffer = reader.block->data();
+    reader.bytes.capacity = reader.block->size();
 }
 
 void get_int(RecordReader& reader, std::int32_t& value) {
@@ -54,12 +51,31 @@ void get_int(RecordReader& reader, std::int32_t& value) {
 }
 
 void get_real(RecordReader& reader, float& value) {
+    PlainDecimal number;
+    if (scan_plain_decimal(reader.bytes, reader.state, number)) {
+        double wide = 0.0;
+        if (plain_decimal_to_double(number, wide)) {
+            // Below 2^53 in magnitude: always within the 32-bit range, so
+            // the narrowing is that of convert_real.
+            value = static_cast<float>(wide);
+        } else {
+            check(reader, convert_real(reader.state.token, value));
+        }
+        return;
+    }
     if (const Token* token = next_value(reader, token_capacity)) {
         check(reader, convert_real(*token, value));
     }
 }
 
 void get_double(RecordReader& reader, double& value) {
+    PlainDecimal number;
+    if (scan_plain_decimal(reader.bytes, reader.state, number)) {
+        if (!plain_decimal_to_double(number, value)) {
+            check(reader, convert_double(reader.state.token, value));
+        }
+        return;
+    }
     if (const Token* token = next_value(reader, token_capacity)) {
         check(reader, convert_double(*token, value));
     }
@@ -75,7 +91,7 @@ void get_text(RecordReader& reader, char (&buffer)[80]) {
     check(reader, read_text_record(reader.bytes, buffer));
 }
 
-void end_read(RecordReader& reader) {
+void skip_rest_of_record(RecordReader& reader) {
     if (reader.mode == ReadMode::text) {
         check(reader, skip_record(reader.bytes));
     } else {

@@ -44,8 +44,17 @@ void attach_reader(RecordReader& reader, const std::string& file_name, platform:
 // the file instead of a stale descriptor.
 void detach_reader(RecordReader& reader);
 
+// Gives the reader its block buffer, at the first read of its file.
+void allocate_block(RecordReader& reader);
+
 // Starts a read at the next unread record.
-void begin_read(RecordReader& reader, ReadMode mode);
+inline void begin_read(RecordReader& reader, ReadMode mode) {
+    if (reader.bytes.file && reader.bytes.buffer == nullptr) [[unlikely]] {
+        allocate_block(reader);
+    }
+    reader.mode = mode;
+    reset_read(reader.state);
+}
 
 // Free-form items: each takes the next value, converted to the variable's
 // type; a null value, or an item after a slash, leaves the variable unchanged.
@@ -59,7 +68,14 @@ void get_char(RecordReader& reader, char* buffer, std::size_t length);
 void get_text(RecordReader& reader, char (&buffer)[80]);
 
 // Skips the rest of the last record touched, unless it is already consumed.
-void end_read(RecordReader& reader);
+void skip_rest_of_record(RecordReader& reader);
+inline void end_read(RecordReader& reader) {
+    if (reader.mode == ReadMode::free_form && reader.state.ended_at_line_end) {
+        reader.state.repeat_pending = 0;  // what finish_free_form does here
+        return;
+    }
+    skip_rest_of_record(reader);
+}
 
 // The item operation for a variable's type; a character variable has length 1.
 inline void get_value(RecordReader& reader, std::int32_t& value) {

@@ -68,7 +68,7 @@ void emit_after_blanks(TextUnit& unit, int count, std::string_view text) {
 // as one piece without copying.
 struct NumericText {
     static constexpr std::size_t headroom = 16;
-    char bytes[headroom + real_text_max];
+    char bytes[headroom + real_text_room];
     std::size_t length;
 
     char* text() { return bytes + headroom; }
@@ -113,6 +113,46 @@ void place_numeric(TextUnit& unit, int width, NumericText& item) {
     state.remaining -= t;
 }
 
+// The common case, laid out straight into the block: a file unit that has
+// been cut already and can be written, an item that fits the record, and
+// room in the block for the widest item (16 blanks and a copy of fixed
+// length of its text). The bytes and the state are those of place_numeric;
+// an item never fills the block here, so nothing is written out. Each item
+// is in the block before the caller computes the next one, so a fault in a
+// later item's computation leaves exactly the items before it, as on the
+// general way.
+constexpr std::size_t direct_room = NumericText::headroom + real_text_room;
+static_assert(direct_room < TextUnit::block_size);
+
+bool direct_ready(const TextUnit& unit) {
+    return unit.written && unit.writable && !unit.is_console &&
+           TextUnit::block_size - unit.block_fill >= direct_room;
+}
+
+template <typename Value, std::size_t (*format)(Value, char*)>
+void put_numeric(TextUnit& unit, int width, Value value) {
+    RecordState& state = unit.record;
+    const int t = width + (state.separator_due ? 1 : 0);
+    if (direct_ready(unit) && state.remaining > t) {
+        char text[real_text_room];
+        const std::size_t length = format(value, text);
+        // At most 16: the leading blank and a field of 15 less a text of 1.
+        const auto owed =
+            static_cast<std::size_t>(state.pending_blanks + t - static_cast<int>(length));
+        char* const out = unit.block.data() + unit.block_fill;
+        std::memcpy(out, blanks.data(), NumericText::headroom);
+        std::memcpy(out + owed, text, real_text_room);
+        unit.block_fill += owed + length;
+        state.separator_due = true;
+        state.pending_blanks = 0;
+        state.remaining -= t;
+        return;
+    }
+    NumericText item;
+    item.length = format(value, item.text());
+    place_numeric(unit, width, item);
+}
+
 }  // namespace
 
 void begin_record(TextUnit& unit) {
@@ -123,15 +163,11 @@ void begin_record(TextUnit& unit) {
 }
 
 void put_integer(TextUnit& unit, std::int32_t value) {
-    NumericText item;
-    item.length = format_integer(value, item.text());
-    place_numeric(unit, integer_field, item);
+    put_numeric<std::int32_t, format_integer>(unit, integer_field, value);
 }
 
 void put_real(TextUnit& unit, float value) {
-    NumericText item;
-    item.length = format_real(value, item.text());
-    place_numeric(unit, real_field, item);
+    put_numeric<float, format_real>(unit, real_field, value);
 }
 
 void put_text(TextUnit& unit, std::string_view text) {
@@ -163,6 +199,16 @@ void put_text(TextUnit& unit, std::string_view text) {
 }
 
 void end_record(TextUnit& unit) {
+    if (direct_ready(unit) && unit.record.pending_blanks >= 0 && unit.record.pending_blanks <= 1) {
+        // What finish_record writes for a file, straight into the block.
+        char* const out = unit.block.data() + unit.block_fill;
+        const auto owed = static_cast<std::size_t>(unit.record.pending_blanks);
+        out[0] = ' ';
+        std::memcpy(out + owed, line_end.data(), line_end.size());
+        unit.block_fill += owed + line_end.size();
+        unit.record.pending_blanks = 0;
+        return;
+    }
     finish_record(unit);
 }
 

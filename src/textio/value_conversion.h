@@ -68,6 +68,32 @@ ReadError convert_integer(const Token& token, std::int32_t& value);
 ReadError convert_double(const Token& token, double& value);
 ReadError convert_real(const Token& token, float& value);
 
+// A plain decimal value (free_form_token.h) as a double, without looking at
+// its text, when the rounding is certain: a significand up to 2^53 and at
+// most 22 fraction digits are both exact doubles, so one division, rounded
+// by the hardware, gives the nearest double to their quotient, the same value
+// parse_double finds. Returns false, and leaves `value` alone, for any other
+// value; the caller then converts the token.
+//   {125, 2} -> 1.25    {5, 1, negative} -> -0.5    {0, 1, negative} -> -0.0
+//   {9007199254740993, 0} (2^53 + 1) -> false       {1, 23} -> false
+inline bool plain_decimal_to_double(const PlainDecimal& number, double& value) {
+    // The powers of ten that a double holds exactly.
+    static constexpr double exact_powers[] = {
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+    };
+    constexpr std::uint64_t exact_significand_max = std::uint64_t{1} << 53;
+    if (number.significand > exact_significand_max || number.fraction_digits < 0 ||
+        number.fraction_digits > 22) {
+        return false;
+    }
+    // Converted as signed (it is below 2^63), which is one instruction.
+    const double quotient = static_cast<double>(static_cast<std::int64_t>(number.significand)) /
+                            exact_powers[static_cast<std::size_t>(number.fraction_digits)];
+    value = number.negative ? -quotient : quotient;
+    return true;
+}
+
 // Characters: the first `length` characters of the token (the text between
 // the quotes, the plain text, or the pair without blanks), padded with blanks.
 //   'y' -> y;  yes -> y;  (1, 2) -> 1;  with length 3: ab -> "ab "

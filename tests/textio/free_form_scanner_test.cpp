@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -304,6 +308,97 @@ TEST(Scanner, GarbledBytesEndInValuesOrAFailure) {
         // At most one record per read, and the bytes are fewer than 50 records.
         EXPECT_TRUE(failed) << bytes;
     }
+}
+
+// The fast scan against the general scanner on random tokens: mostly plain
+// decimals of every length, with signs, points, exponents, repeat counts,
+// quotes, parentheses and every separator mixed in, sometimes cut by the end
+// of the bytes, read from every read state an item can meet. Where the fast
+// scan takes a value, the general scanner must leave the same state and
+// position, and the fast conversion must give the bits of the token's
+// conversion; where it declines, it must have consumed nothing.
+TEST(Scanner, FastScanAgreesWithTheGeneralScanner) {
+    std::mt19937 engine(61);
+    const auto pick = [&engine](std::size_t n) {
+        return static_cast<std::size_t>(engine() % static_cast<std::uint32_t>(n));
+    };
+    const std::string digits = "0123456789";
+    const std::string others = "..+-eEdD*'\"(),/ \t\r\nx#";
+    const std::string separators[] = {" ", "\t", ",", "/", "\n", "\r\n", "\r", "e", "*", "x", ""};
+    int taken = 0;
+    int converted = 0;
+    for (int round = 0; round < 100000; ++round) {
+        std::string bytes(pick(3), ' ');
+        if (pick(8) == 0) {
+            bytes += "\t";
+        }
+        if (pick(3) == 0) {
+            bytes += pick(2) == 0 ? "-" : "+";
+        }
+        const std::size_t length = pick(4) == 0 ? pick(30) : 1 + pick(12);
+        bool point = false;
+        for (std::size_t k = 0; k < length; ++k) {
+            if (pick(12) == 0) {
+                bytes += others[pick(others.size())];
+            } else if (!point && pick(6) == 0) {
+                bytes += '.';
+                point = true;
+            } else {
+                bytes += digits[pick(digits.size())];
+            }
+        }
+        bytes += separators[pick(std::size(separators))];
+        // Most tokens have the 32 bytes after them that the fast scan needs.
+        if (pick(4) != 0) {
+            bytes += std::string(32 + pick(16), pick(2) == 0 ? '7' : ' ') + "\n";
+        }
+        ReadState before;
+        reset_read(before);
+        before.last_separator = " ,,/"[pick(4)];
+        before.repeat_pending = pick(6) == 0 ? 1 : 0;
+        SCOPED_TRACE(::testing::Message() << '"' << bytes << "\" after '" << before.last_separator
+                                          << "', repeat " << before.repeat_pending);
+
+        ByteSource fast_source = bytes_source(bytes);
+        ReadState fast_state = before;
+        PlainDecimal number;
+        const bool fast = scan_plain_decimal(fast_source, fast_state, number);
+        if (!fast) {
+            ASSERT_EQ(fast_source.position, 0u);
+            ASSERT_EQ(fast_state.last_separator, before.last_separator);
+            ASSERT_EQ(fast_state.repeat_pending, before.repeat_pending);
+            ASSERT_EQ(fast_state.ended_at_line_end, before.ended_at_line_end);
+            ASSERT_TRUE(fast_state.token.is_null());
+            continue;
+        }
+        ++taken;
+        ByteSource source = bytes_source(bytes);
+        ReadState state = before;
+        bool has_value = false;
+        ASSERT_EQ(next_item(source, state, token_capacity, has_value), std::nullopt);
+        ASSERT_TRUE(has_value);
+        ASSERT_EQ(fast_source.position, source.position);
+        ASSERT_EQ(fast_state.last_separator, state.last_separator);
+        ASSERT_EQ(fast_state.repeat_pending, state.repeat_pending);
+        ASSERT_EQ(fast_state.ended_at_line_end, state.ended_at_line_end);
+        ASSERT_EQ(describe(fast_state.token), describe(state.token));
+
+        double general_double = 0.0;
+        float general_real = 0.0f;
+        ASSERT_EQ(convert_double(state.token, general_double), std::nullopt);
+        ASSERT_EQ(convert_real(state.token, general_real), std::nullopt);
+        double fast_double = 0.0;
+        if (plain_decimal_to_double(number, fast_double)) {
+            ++converted;
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(fast_double),
+                      std::bit_cast<std::uint64_t>(general_double));
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(fast_double)),
+                      std::bit_cast<std::uint32_t>(general_real));
+        }
+    }
+    // The sweep reaches both paths often.
+    EXPECT_GT(taken, 15000);
+    EXPECT_GT(converted, 12000);
 }
 
 }  // namespace

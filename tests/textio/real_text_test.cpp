@@ -18,17 +18,17 @@ namespace linesynth {
 namespace {
 
 std::string real_text(float value) {
-    char out[real_text_max];
+    char out[real_text_room];
     return {out, format_real(value, out)};
 }
 
 std::string real_text_exact(float value) {
-    char out[real_text_max];
+    char out[real_text_room];
     return {out, format_real_exact(value, out)};
 }
 
 std::string integer_text(std::int32_t value) {
-    char out[integer_text_max];
+    char out[integer_text_room];
     return {out, format_integer(value, out)};
 }
 

@@ -146,6 +146,57 @@ TEST(RecordWriter, LaysOutFileRecords) {
     }
 }
 
+// Long files, whose records straddle the 1024-byte blocks at every offset:
+// a new file, and an old one whose first write cuts it, give the records
+// exactly, one after the other.
+TEST(RecordWriter, RecordsAcrossBlocksKeepTheirBytes) {
+    const std::string reals = crlf(blanks(8) + "1.000000" + blanks(7) + "-2.500000" + blanks(4) +
+                                   "0.000000E+00" + blanks(6) + "123.456000|");
+    const std::string integers =
+        crlf(blanks(11) + "1" + blanks(1) + "-2147483648" + blanks(11) + "0|");
+    const std::string wrapped =
+        crlf(blanks(8) + "1.000000" + blanks(8) + "1.000000" + blanks(8) + "1.000000" + blanks(8) +
+             "1.000000|" + blanks(8) + "1.000000|");
+    const std::string summary = crlf(" " + summary_text + blanks(5) + "123.456700|");
+    Writes writes;
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        switch (i % 4) {
+            case 0:
+                writes.push_back({real(1.0f), real(-2.5f), real(0.0f), real(123.456f)});
+                expected += reals;
+                break;
+            case 1:
+                writes.push_back({integer(1), integer(-2147483647 - 1), integer(0)});
+                expected += integers;
+                break;
+            case 2:
+                writes.push_back({real(1.0f), real(1.0f), real(1.0f), real(1.0f), real(1.0f)});
+                expected += wrapped;
+                break;
+            default:
+                writes.push_back({text(summary_text), real(123.4567f)});
+                expected += summary;
+                break;
+        }
+    }
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "an old file" : "a new file");
+        testing::TempDir dir;
+        const std::string path = dir.file("table.txt");
+        if (existing) {
+            testing::write_file(path, std::string(100000, 'x'));
+        }
+        {
+            TextUnit unit;
+            open_file(unit, path);
+            write_all(unit, writes);
+            close_file(unit);
+        }
+        EXPECT_EQ(testing::read_file(path), expected);
+    }
+}
+
 struct ConsoleRow {
     const char* name;
     Writes writes;
