@@ -18,20 +18,12 @@ namespace {
 
 using testing::crlf;
 using testing::read_file;
+using testing::record;
 using testing::run_linesynth;
 using testing::TempDir;
 using testing::write_file;
 
 using Files = std::map<std::string, std::string>;
-
-// A record from (blanks, text) pairs, ended with CR LF.
-std::string record(const std::vector<std::pair<int, std::string>>& fields) {
-    std::string bytes;
-    for (const auto& [blanks, text] : fields) {
-        bytes += std::string(static_cast<std::size_t>(blanks), ' ') + text;
-    }
-    return bytes + "\r\n";
-}
 
 const std::string stop_line = "Stop - Program terminated.\r\n";
 const std::string summary_text = "THE INTEGRAL OF <B>ALL SETS</B> IS=";

@@ -24,19 +24,11 @@ namespace linesynth {
 namespace {
 
 using testing::read_file;
+using testing::record;
 using testing::TempDir;
 using testing::write_file;
 
 using Files = std::map<std::string, std::string>;
-
-// A record from (blanks, text) pairs, ended with CR LF.
-std::string record(const std::vector<std::pair<int, std::string>>& fields) {
-    std::string bytes;
-    for (const auto& [blanks, text] : fields) {
-        bytes += std::string(static_cast<std::size_t>(blanks), ' ') + text;
-    }
-    return bytes + "\r\n";
-}
 
 // Three points and no set, every value exact: pixel p is wavelength p + 3999,
 // flux f is level 100 f; the synthetic spectrum is the continuum (1, 1, 1);

@@ -190,6 +190,14 @@ bool make_read_only(const std::string& path, bool read_only) {
 #endif
 }
 
+std::string record(const std::vector<std::pair<int, std::string>>& fields) {
+    std::string bytes;
+    for (const auto& [blanks, text] : fields) {
+        bytes += std::string(static_cast<std::size_t>(blanks), ' ') + text;
+    }
+    return bytes + "\r\n";
+}
+
 std::string crlf(const std::string& text) {
     std::string bytes;
     for (char c : text) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace linesynth::testing {
@@ -57,6 +58,10 @@ ProcessResult run_linesynth_arranged(const std::string& data_dir, const std::str
 // permissions do not stop), or undoes that: the immutable flag where the file
 // system has it. False when neither way is available.
 bool make_read_only(const std::string& path, bool read_only);
+
+// A file record from (blanks, text) pairs, ended with CR LF:
+//   record({{8, "1.000000"}, {3, "-5.000000E-01"}}) == "        1.000000   -5.000000E-01\r\n"
+std::string record(const std::vector<std::pair<int, std::string>>& fields);
 
 // Bytes from text written with "|" for CR LF, which keeps expected console and
 // file contents readable: crlf("a|b|") == "a\r\nb\r\n".
