@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace linesynth::tools {
 namespace {
@@ -30,9 +31,31 @@ Eigen::VectorXd passive_solution(const Eigen::MatrixXd& a, const Eigen::VectorXd
     return s;
 }
 
-}  // namespace
+// A tall problem |A x - b| as a square one with the same minimiser: with
+// [A b] = Q R, |A x - b| = |R_A x - r_b| for every x, R_A the first n columns
+// of the top n + 1 rows of R and r_b its last column. The active-set loop
+// solves a least-squares problem per step; on 10,000 rows each of those would
+// copy and factor the whole tall matrix again.
+//   A 10000 x 10, b 10000 -> R_A 11 x 10, r_b 11
+struct Reduced {
+    Eigen::MatrixXd a;
+    Eigen::VectorXd b;
+};
 
-NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+Reduced reduced(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    const Eigen::Index n = a.cols();
+    if (a.rows() <= n + 1) {
+        return {a, b};
+    }
+    Eigen::MatrixXd augmented(a.rows(), n + 1);
+    augmented << a, b;
+    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(std::move(augmented));
+    const Eigen::MatrixXd r = qr.matrixQR().topRows(n + 1).triangularView<Eigen::Upper>();
+    return {r.leftCols(n), r.col(n)};
+}
+
+NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& b,
+                               double tolerance) {
     const Eigen::Index n = a.cols();
     const auto size = static_cast<std::size_t>(n);
     NonNegativeSolution result{Eigen::VectorXd::Zero(n), std::vector<bool>(size, true)};
@@ -41,11 +64,6 @@ NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const E
     if (n == 0) {
         return result;
     }
-    // Gradients below this are rounding noise of A^T r (the usual choice:
-    // ten ulps of the largest column sum, times the larger dimension).
-    const double tolerance = 10 * std::numeric_limits<double>::epsilon() *
-                             a.cwiseAbs().colwise().sum().maxCoeff() *
-                             static_cast<double>(std::max(a.rows(), n));
     // Each pass of the outer loop adds one column; three passes per column is
     // far more than a well-posed problem needs and stops a cycling one.
     const Eigen::Index max_passes = 3 * n;
@@ -98,6 +116,20 @@ NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const E
         result.at_bound[j] = !passive[j];
     }
     return result;
+}
+
+}  // namespace
+
+NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    // Gradients below this are rounding noise of A^T r (the usual choice:
+    // ten ulps of the largest column sum, times the larger dimension), taken
+    // from the problem as given, not the reduced one.
+    const double tolerance = a.cols() == 0 ? 0
+                                           : 10 * std::numeric_limits<double>::epsilon() *
+                                                 a.cwiseAbs().colwise().sum().maxCoeff() *
+                                                 static_cast<double>(std::max(a.rows(), a.cols()));
+    const Reduced problem = reduced(a, b);
+    return active_set(problem.a, problem.b, tolerance);
 }
 
 Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {

@@ -18,8 +18,10 @@ struct NonNegativeSolution {
 
 // Lawson and Hanson's NNLS: columns enter the passive set by the largest
 // gradient A^T (b - A x) and leave it when the unconstrained solution on the
-// passive columns would go negative. The least squares on the passive columns
-// is a column-pivoting QR of those columns.
+// passive columns would go negative. A tall A is first reduced to the
+// triangle of one QR of [A b], which has the same minimiser; the least
+// squares on the passive columns is then a column-pivoting QR of those
+// columns of the triangle.
 //   A = [1 0; 0 1], b = (2, -3) -> x = (2, 0), x(2) at the bound
 NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b);
 
