@@ -1,6 +1,7 @@
 #include "textio/free_form_scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -328,6 +329,53 @@ ReadError next_item(ByteSource& source, ReadState& state, std::size_t text_limit
     return std::nullopt;
 }
 
+namespace {
+
+// The digits of a plain number so far, and where the scan stands.
+struct DecimalDigits {
+    std::uint64_t significand;
+    unsigned count;
+    const char* end;  // the first byte not yet taken
+};
+
+// The digits from `digits.end` on, one at a time. More than 19 digits in all
+// are refused (false) as soon as there are 20, before the wrapped
+// significand is used and before the scan leaves its reach.
+bool more_digits(DecimalDigits& digits) {
+    for (;; ++digits.end) {
+        const auto digit = static_cast<unsigned>(static_cast<unsigned char>(*digits.end)) - '0';
+        if (digit >= 10) {
+            return true;
+        }
+        digits.significand = digits.significand * 10 + digit;
+        if (++digits.count > 19) {
+            return false;
+        }
+    }
+}
+
+// What a byte does when it follows a plain number: `recorded` is the
+// separator the read keeps (a tab and a line end count as a blank), 0 for a
+// byte that makes the value something else than a plain number.
+struct AfterNumber {
+    char recorded;
+    bool line_end;
+    bool carriage_return;  // a line end only when an LF follows
+};
+
+constexpr std::array<AfterNumber, 256> after_number = [] {
+    std::array<AfterNumber, 256> table{};
+    table[' '] = {' ', false, false};
+    table['\t'] = {' ', false, false};
+    table[','] = {',', false, false};
+    table['/'] = {'/', false, false};
+    table['\n'] = {' ', true, false};
+    table['\r'] = {' ', true, true};
+    return table;
+}();
+
+}  // namespace
+
 bool scan_plain_decimal(ByteSource& source, ReadState& state, PlainDecimal& number) {
     if (state.repeat_pending > 0 || state.last_separator == '/') {
         return false;
@@ -341,80 +389,48 @@ bool scan_plain_decimal(ByteSource& source, ReadState& state, PlainDecimal& numb
     if (end - i < plain_reach) {
         return false;
     }
-    const std::size_t start = i;
-    const bool negative = window[i] == '-';
-    i += negative || window[i] == '+' ? 1 : 0;
-    // The digits and the point among them: those before the point one at a
-    // time (there are few as a rule), the first 8 after it at once. A value
-    // of more than 19 digits is refused as soon as it has them, before its
-    // wrapped significand is used, and so before the scan leaves its reach.
-    std::uint64_t significand = 0;
-    int digits = 0;
-    int point_after = -1;  // the digits before the point, once it is passed
-    const auto take_one_by_one = [&] {
-        for (;; ++i) {
-            const auto digit = static_cast<unsigned>(static_cast<unsigned char>(window[i])) - '0';
-            if (digit >= 10) {
-                return true;
-            }
-            significand = significand * 10 + digit;
-            if (++digits > 19) {
-                return false;
-            }
-        }
-    };
-    if (!take_one_by_one()) {
+    const char* const first = window + i;
+    const bool negative = *first == '-';
+    const char* const unsigned_first = first + (negative || *first == '+' ? 1 : 0);
+    // The digits before the point one at a time (there are few as a rule),
+    // the first 8 after it at once.
+    DecimalDigits digits{0, 0, unsigned_first};
+    if (!more_digits(digits)) {
         return false;
     }
-    if (window[i] == '.') {
-        ++i;
-        point_after = digits;
+    int fraction_digits = 0;
+    if (*digits.end == '.') {
         static constexpr std::uint64_t scale[] = {1,      10,      100,      1000,     10000,
                                                   100000, 1000000, 10000000, 100000000};
-        const DigitRun run = digit_run(window + i);
-        significand = significand * scale[run.count] + run.value;
-        digits += static_cast<int>(run.count);
-        i += run.count;
-        if (digits > 19 || (run.count == 8 && !take_one_by_one())) {
+        const unsigned before = digits.count;
+        const DigitRun run = digit_run(digits.end + 1);
+        digits.significand = digits.significand * scale[run.count] + run.value;
+        digits.count += run.count;
+        digits.end += 1 + run.count;
+        if (digits.count > 19 || (run.count == 8 && !more_digits(digits))) {
             return false;
         }
+        fraction_digits = static_cast<int>(digits.count - before);
     }
-    const int fraction_digits = point_after >= 0 ? digits - point_after : 0;
-    if (digits == 0) {
+    if (digits.count == 0) {
         return false;  // a lone sign or point: not a number
     }
-    const char separator = window[i];
-    std::size_t next = i + 1;
-    bool line_end = false;
-    switch (separator) {
-        case ' ':
-        case '\t':
-        case ',':
-        case '/':
-            break;
-        case '\n':
-            line_end = true;
-            break;
-        case '\r':
-            if (window[next] != '\n') {
-                return false;  // skip_record finds the LF
-            }
-            ++next;
-            line_end = true;
-            break;
-        default:
-            return false;
+    const AfterNumber after = after_number[static_cast<unsigned char>(*digits.end)];
+    const char* next = digits.end + 1;
+    if (after.recorded == 0 || (after.carriage_return && *next != '\n')) {
+        return false;  // not a plain number; or a lone CR, which skip_record handles
     }
+    next += after.carriage_return ? 1 : 0;
     Token& token = state.token;
     token.clear();
-    token.length = i - start;
+    token.length = static_cast<std::size_t>(digits.end - first);
     // The token has at most 21 characters: a copy of fixed length costs a
     // few moves instead of a call.
-    std::memcpy(token.text.data(), window + start, plain_copy);
-    state.last_separator = line_end || separator == '\t' ? ' ' : separator;
-    state.ended_at_line_end = line_end;
-    source.position = next;
-    number = PlainDecimal{significand, fraction_digits, negative};
+    std::memcpy(token.text.data(), first, plain_copy);
+    state.last_separator = after.recorded;
+    state.ended_at_line_end = after.line_end;
+    source.position = static_cast<std::size_t>(next - window);
+    number = PlainDecimal{digits.significand, fraction_digits, negative};
     return true;
 }
 
