@@ -1,10 +1,30 @@
 #include "spectrum/spectrum_store.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <new>
+#include <type_traits>
 
 #include "base/checked_math.h"
 
 namespace linesynth {
+
+static_assert(std::is_aggregate_v<SpectrumStore> && std::is_trivially_destructible_v<SpectrumStore>,
+              "calloc must be able to create the store");
+static_assert(std::numeric_limits<float>::is_iec559, "zero bytes must be the float 0");
+
+void FreeStore::operator()(SpectrumStore* store) const {
+    std::free(store);
+}
+
+StoreHandle make_zero_store() {
+    void* const memory = std::calloc(1, sizeof(SpectrumStore));
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return StoreHandle(static_cast<SpectrumStore*>(memory));
+}
 
 void seed_synthetic(SpectrumStore& store, std::int32_t index) {
     store.synthetic[index] = store.continuum[index];

@@ -25,6 +25,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace linesynth {
 
@@ -62,6 +63,19 @@ struct SpectrumStore {
     std::int32_t norm_b = 0;
     float max_observed = 0;
 };
+
+// The run's store with every value zero, on the heap. It is taken from
+// calloc, which hands out memory it knows to be zero (fresh pages from the
+// system) without clearing it again, where building it with new would write
+// its 200,000 bytes of zeros first. calloc creates the store itself: it is an
+// aggregate of floats and integers (an implicit-lifetime type), and all-zero
+// bytes are the zero of each of them. Throws std::bad_alloc when there is no
+// memory, as new does.
+struct FreeStore {
+    void operator()(SpectrumStore* store) const;
+};
+using StoreHandle = std::unique_ptr<SpectrumStore, FreeStore>;
+StoreHandle make_zero_store();
 
 // synthetic(index) = continuum(index), bit for bit. Called for each slot as
 // soon as its continuum value has been read. Precondition: 1 <= index <= max_points.

@@ -19,7 +19,7 @@ void open_input(TextUnit& unit, const std::string& path, Opening opening) {
 void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns* kept) {
     RunParameters& parameters = data.parameters;
     CalibrationSet& calibration = data.calibration;
-    SpectrumStore& store = data.store;
+    SpectrumStore& store = *data.store;
 
     // 1. Weights file.
     {

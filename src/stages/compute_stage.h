@@ -30,7 +30,7 @@ namespace linesynth {
 struct RunData {
     RunParameters parameters;
     CalibrationSet calibration;
-    SpectrumStore store;
+    StoreHandle store = make_zero_store();  // never null
     ReportScales scales;
     float integral = 0;
     TextUnit parameter_file;

@@ -70,19 +70,19 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
     }
     const RunData& data = *comparison.data;
     const std::int32_t rows =
-        comparable_count(comparison.kept->observed_count, data.store.point_count);
+        comparable_count(comparison.kept->observed_count, data.store->point_count);
     if (!request.sigma_file.empty()) {
         if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma)) {
             return refused;
         }
     }
     comparison.rows =
-        compared_rows(data.store, data.scales, data.calibration, comparison.kept->observed_count,
+        compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
     if (comparison.rows.empty()) {
         return "no compared rows left (observed count " +
                std::to_string(comparison.kept->observed_count) + ", point count " +
-               std::to_string(data.store.point_count) + ", " + std::to_string(rows) +
+               std::to_string(data.store->point_count) + ", " + std::to_string(rows) +
                " rows masked)";
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {

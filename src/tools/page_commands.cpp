@@ -144,11 +144,11 @@ CommandOutput run_report(const PageOptions& options) {
     }
     report.calibration = data.calibration;
     report.scales = data.scales;
-    report.norm_a = data.store.norm_a;
-    report.norm_b = data.store.norm_b;
+    report.norm_a = data.store->norm_a;
+    report.norm_b = data.store->norm_b;
     // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    report.normalised = data.store.norm_a == 2 && data.store.norm_b == 4;
-    report.max_observed = data.store.max_observed;
+    report.normalised = data.store->norm_a == 2 && data.store->norm_b == 4;
+    report.max_observed = data.store->max_observed;
     for (const auto& [name, path] : input_files(options, data.parameters.set_count)) {
         const auto digest = platform::digest_file(path);
         if (!digest) {

@@ -13,7 +13,7 @@ WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
                       const std::vector<ComparedRow>& rows, FitMode mode) {
     const std::int32_t set_count = data.parameters.set_count;
     assert(set_count >= 1 && set_count <= max_component_sets && !rows.empty());
-    const SpectrumStore& store = data.store;
+    const SpectrumStore& store = *data.store;
     const double scale_fwd = widen(data.scales.scale_fwd);
     const double flux_2 = widen(data.calibration.flux_2);
     const double ref_b = widen(data.scales.ref_b);
@@ -60,8 +60,8 @@ std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& k
                                        const std::vector<float>& weights,
                                        const std::vector<ComparedRow>& like,
                                        std::vector<ComparedRow>& rows) {
-    const auto store = std::make_unique<SpectrumStore>();
-    store->continuum = data.store.continuum;
+    const StoreHandle store = make_zero_store();
+    store->continuum = data.store->continuum;
     return guarded([&] {
         store->point_count = kept.continuum_count;
         for (std::int32_t index = 1; index <= kept.continuum_count; ++index) {

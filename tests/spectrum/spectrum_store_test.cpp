@@ -60,15 +60,25 @@ void expect_synthetic(const std::vector<Row>& rows) {
     }
 }
 
-TEST(SpectrumStore, TablesStartAtZeroAndCountFromOne) {
-    const auto store = std::make_unique<SpectrumStore>();
-    EXPECT_EQ(store->point_count, 0);
-    for (const SpectrumTable* table : {&store->wavelengths, &store->observed, &store->continuum,
-                                       &store->synthetic, &store->component}) {
+// The run's store comes from make_zero_store, not from new; both must start
+// with every value zero.
+void expect_zero(const SpectrumStore& store) {
+    EXPECT_EQ(store.point_count, 0);
+    EXPECT_EQ(store.norm_a, 0);
+    EXPECT_EQ(store.norm_b, 0);
+    EXPECT_EQ(bits(store.max_observed), 0u);
+    for (const SpectrumTable* table : {&store.wavelengths, &store.observed, &store.continuum,
+                                       &store.synthetic, &store.component}) {
         for (const float slot : table->slots) {
             ASSERT_EQ(bits(slot), 0u);
         }
     }
+}
+
+TEST(SpectrumStore, TablesStartAtZeroAndCountFromOne) {
+    expect_zero(*std::make_unique<SpectrumStore>());
+    const StoreHandle store = make_zero_store();
+    expect_zero(*store);
     store->observed[1] = 1.5f;
     store->observed[max_points] = 2.5f;
     EXPECT_EQ(store->observed.slots.front(), 1.5f);

@@ -46,9 +46,9 @@ TEST(ComputeStage, ExampleDataBitForBit) {
     EXPECT_EQ(bits(data->parameters.weight(2)), bits(0x1.333334p-2f));  // 0.3
     EXPECT_EQ(bits(data->calibration.wl_2), bits(0x1.9bbcccp12f));      // 6587.8
     EXPECT_EQ(data->calibration.level_1, 12000);
-    EXPECT_EQ(data->store.point_count, 400);
-    EXPECT_EQ(data->store.norm_a, 2);
-    EXPECT_EQ(data->store.norm_b, 4);
+    EXPECT_EQ(data->store->point_count, 400);
+    EXPECT_EQ(data->store->norm_a, 2);
+    EXPECT_EQ(data->store->norm_b, 4);
     // The scales map flux 1 -> 1 and 0 -> 0: both factors exactly 1.
     EXPECT_EQ(bits(data->scales.scale_fwd), bits(1.0f));
     EXPECT_EQ(bits(data->scales.scale_back), bits(1.0f));
