@@ -299,8 +299,9 @@ bool at_least(Binary v, int p, std::uint64_t x) {
 
 // Whether frac(y) >= t, for y with integer part `whole` and the scaled
 // fraction `fraction` of y * 2^37.
+template <bool exact>
 bool fraction_at_least(Binary v, int p, std::uint32_t whole, std::uint64_t fraction,
-                       const Threshold& t, bool exact) {
+                       const Threshold& t) {
     // In the window [sure - scaling_error, sure) the scaled fraction cannot
     // tell; outside it the answer is a plain comparison (kept free of a
     // data-dependent branch, since random digits make it unpredictable).
@@ -319,11 +320,12 @@ struct Decimal {
     bool fixed;
 };
 
-Decimal decimal_of(Binary v, bool exact) {
+template <bool exact>
+Decimal decimal_of(Binary v) {
     int p = point_of(v);
     const std::uint64_t z = scaled(v, p);
     auto whole = static_cast<std::uint32_t>(z >> fraction_bits);
-    if (exact) {
+    if constexpr (exact) {
         // Put p and the integer part beyond doubt before anything else, by
         // comparisons that do not rely on the tables.
         while (at_least(v, p, seven_digits * ten_pow_11)) {
@@ -346,11 +348,11 @@ Decimal decimal_of(Binary v, bool exact) {
     // 1 (y an integer, or just above one); both tests below then answer yes,
     // which gives the same digits and point as the true y would.
     int form_point = p;
-    if (whole == seven_digits - 1 && fraction_at_least(v, p, whole, fraction, carry_17, exact)) {
+    if (whole == seven_digits - 1 && fraction_at_least<exact>(v, p, whole, fraction, carry_17)) {
         ++form_point;
     }
     Decimal result{whole, p, false};
-    result.digits += fraction_at_least(v, p, whole, fraction, round_up, exact) ? 1u : 0u;
+    result.digits += fraction_at_least<exact>(v, p, whole, fraction, round_up) ? 1u : 0u;
     if (result.digits == seven_digits) {
         result.digits = six_digits;
         ++result.point;
@@ -396,7 +398,10 @@ std::size_t write_special(std::string_view text, char* out) {
     return text.size();
 }
 
-std::size_t format(float value, char* out, bool exact) {
+// `exact` is a template argument so that the fast text carries none of the
+// exact decisions' code or tests.
+template <bool exact>
+std::size_t format(float value, char* out) {
     const auto bits = std::bit_cast<std::uint32_t>(value);
     const bool negative = (bits >> 31) != 0;
     const std::uint32_t biased = (bits >> 23) & 0xff;
@@ -420,7 +425,7 @@ std::size_t format(float value, char* out, bool exact) {
         m |= 0x800000;
         e = static_cast<int>(biased) - 150;
     }
-    const Decimal decimal = decimal_of(Binary{m, e}, exact);
+    const Decimal decimal = decimal_of<exact>(Binary{m, e});
 
     // The 7 digits and zeros after them. Every copy below has a fixed
     // length; what runs past the text is overwritten or left beyond it.
@@ -456,11 +461,11 @@ std::size_t format(float value, char* out, bool exact) {
 }  // namespace
 
 std::size_t format_real(float value, char* out) {
-    return format(value, out, false);
+    return format<false>(value, out);
 }
 
 std::size_t format_real_exact(float value, char* out) {
-    return format(value, out, true);
+    return format<true>(value, out);
 }
 
 std::size_t format_integer(std::int32_t value, char* out) {
