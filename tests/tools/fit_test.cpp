@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "test_support.h"
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 namespace linesynth::tools {
 namespace {

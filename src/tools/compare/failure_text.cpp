@@ -1,4 +1,4 @@
-#include "tools/failure_text.h"
+#include "tools/compare/failure_text.h"
 
 #include "inputs/run_parameters.h"
 #include "spectrum/spectrum_store.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 namespace linesynth::tools {
 

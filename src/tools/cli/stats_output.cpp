@@ -1,8 +1,8 @@
-#include "tools/stats_output.h"
+#include "tools/cli/stats_output.h"
 
 #include <algorithm>
 
-#include "tools/number_text.h"
+#include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 

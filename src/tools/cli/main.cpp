@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "tools/commands.h"
-#include "tools/page_commands.h"
+#include "tools/cli/commands.h"
+#include "tools/cli/page_commands.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
 #include "spectrum/spectrum_store.h"
-#include "tools/mask.h"
+#include "tools/compare/mask.h"
 
 namespace linesynth::tools {
 

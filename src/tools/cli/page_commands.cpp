@@ -1,12 +1,12 @@
-#include "tools/page_commands.h"
+#include "tools/cli/page_commands.h"
 
 #include <array>
 #include <filesystem>
 
 #include "platform/platform.h"
-#include "tools/markup_text.h"
-#include "tools/report_page.h"
-#include "tools/svg_plot.h"
+#include "tools/pages/markup_text.h"
+#include "tools/pages/report_page.h"
+#include "tools/pages/svg_plot.h"
 
 namespace linesynth::tools {
 namespace {

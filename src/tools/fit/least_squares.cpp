@@ -1,4 +1,4 @@
-#include "tools/least_squares.h"
+#include "tools/fit/least_squares.h"
 
 #include <algorithm>
 #include <limits>

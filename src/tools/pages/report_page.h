@@ -21,7 +21,7 @@
 
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
-#include "tools/fit_statistics.h"
+#include "tools/compare/fit_statistics.h"
 
 namespace linesynth::tools {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "stages/compute_stage.h"
-#include "tools/compared_rows.h"
-#include "tools/mask.h"
+#include "tools/compare/compared_rows.h"
+#include "tools/compare/mask.h"
 
 namespace linesynth::tools {
 

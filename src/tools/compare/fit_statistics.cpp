@@ -1,4 +1,4 @@
-#include "tools/fit_statistics.h"
+#include "tools/compare/fit_statistics.h"
 
 #include <cassert>
 #include <cmath>

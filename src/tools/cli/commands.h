@@ -5,9 +5,8 @@
 
 #include <string>
 
-#include "tools/comparison.h"
-#include "tools/fit_statistics.h"
-#include "tools/weight_fit.h"
+#include "tools/compare/comparison.h"
+#include "tools/fit/suggested_fit.h"
 
 namespace linesynth::tools {
 
@@ -24,22 +23,6 @@ struct CommandOutput {
     std::string out;
     std::string err;
 };
-
-// What a fit suggests for the compared rows: the weights rounded to 32-bit
-// reals, the statistics with the weights of "synthesis.txt", and chi-squared
-// with the suggested weights by the run's own arithmetic.
-struct SuggestedFit {
-    WeightFit fit;
-    std::vector<float> weights;
-    FitStatistics before;
-    double chi2_after = 0;
-};
-
-// The fit of `fit` and of `report --fit`, with `dir` the data directory. The
-// result is the report of a refusal: no component set, a weight beyond the
-// 32-bit range, or a fault of the run's arithmetic with the fitted weights.
-std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
-                                           FitMode mode, SuggestedFit& suggested);
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

@@ -1,9 +1,9 @@
-#include "tools/report_page.h"
+#include "tools/pages/report_page.h"
 
 #include <string_view>
 
-#include "tools/markup_text.h"
-#include "tools/number_text.h"
+#include "tools/compare/number_text.h"
+#include "tools/pages/markup_text.h"
 
 namespace linesynth::tools {
 namespace {

@@ -1,7 +1,7 @@
-#include "tools/weights_file.h"
+#include "tools/fit/weights_file.h"
 
 #include "platform/platform.h"
-#include "tools/number_text.h"
+#include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 namespace {

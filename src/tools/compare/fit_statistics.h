@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "tools/compared_rows.h"
+#include "tools/compare/compared_rows.h"
 
 namespace linesynth::tools {
 

@@ -16,7 +16,7 @@
 
 #include "base/run_end.h"
 #include "stages/compute_stage.h"
-#include "tools/compared_rows.h"
+#include "tools/compare/compared_rows.h"
 
 namespace linesynth::tools {
 

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "tools/fit_statistics.h"
+#include "tools/compare/fit_statistics.h"
 
 namespace linesynth::tools {
 

@@ -1,4 +1,4 @@
-#include "tools/markup_text.h"
+#include "tools/pages/markup_text.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "tools/svg_plot.h"
+#include "tools/pages/svg_plot.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <tuple>
 
-#include "tools/markup_text.h"
+#include "tools/pages/markup_text.h"
 
 namespace linesynth::tools {
 namespace {

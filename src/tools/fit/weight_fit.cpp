@@ -1,11 +1,11 @@
-#include "tools/weight_fit.h"
+#include "tools/fit/weight_fit.h"
 
 #include <cassert>
 #include <memory>
 
 #include "base/checked_math.h"
 #include "reports/scales.h"
-#include "tools/least_squares.h"
+#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 

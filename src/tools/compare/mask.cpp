@@ -1,4 +1,4 @@
-#include "tools/mask.h"
+#include "tools/compare/mask.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "tools/number_text.h"
+#include "tools/compare/number_text.h"
 
 #include <charconv>
 

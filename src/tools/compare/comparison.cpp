@@ -1,12 +1,12 @@
-#include "tools/comparison.h"
+#include "tools/compare/comparison.h"
 
 #include <fstream>
 #include <iterator>
 
 #include "textio/record_reader.h"
 #include "textio/text_unit.h"
-#include "tools/failure_text.h"
-#include "tools/number_text.h"
+#include "tools/compare/failure_text.h"
+#include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 namespace {

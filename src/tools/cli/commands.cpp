@@ -1,15 +1,15 @@
-#include "tools/commands.h"
+#include "tools/cli/commands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "tools/failure_text.h"
-#include "tools/fit_statistics.h"
-#include "tools/number_text.h"
-#include "tools/stats_output.h"
-#include "tools/weight_fit.h"
-#include "tools/weights_file.h"
+#include "tools/cli/stats_output.h"
+#include "tools/compare/failure_text.h"
+#include "tools/compare/fit_statistics.h"
+#include "tools/compare/number_text.h"
+#include "tools/fit/weight_fit.h"
+#include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
 namespace {
@@ -31,17 +31,6 @@ std::string set_list(const std::vector<std::int32_t>& sets) {
     return text;
 }
 
-// The nearest 32-bit real, or nothing when the value rounds beyond the
-// largest finite one (or is not a number).
-std::optional<float> to_single(double value) {
-    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
-    // the next power of two: it and everything above round to infinity.
-    if (!(std::fabs(value) < 0x1.ffffffp127)) {
-        return std::nullopt;
-    }
-    return static_cast<float>(value);
-}
-
 }  // namespace
 
 CommandOutput run_stats(const CommandOptions& options) {
@@ -56,34 +45,6 @@ CommandOutput run_stats(const CommandOptions& options) {
         return {0, json.dump() + "\n", ""};
     }
     return {0, stats_text(stats), ""};
-}
-
-std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
-                                           FitMode mode, SuggestedFit& suggested) {
-    const RunData& data = *comparison.data;
-    const std::int32_t set_count = data.parameters.set_count;
-    if (set_count < 1) {
-        return dir + "synthesis.txt: " + std::to_string(set_count) +
-               " component sets; a fit needs at least one";
-    }
-    suggested.fit = fit_weights(data, *comparison.kept, comparison.rows, mode);
-    suggested.weights.clear();
-    for (std::size_t slot = 0; slot < suggested.fit.weights.size(); ++slot) {
-        const auto weight = to_single(suggested.fit.weights[slot]);
-        if (!weight) {
-            return "the fitted weight of set " + std::to_string(slot + 1) +
-                   " is beyond the range of a 32-bit real";
-        }
-        suggested.weights.push_back(*weight);
-    }
-    std::vector<ComparedRow> fitted_rows;
-    if (const auto failure =
-            rebuilt_rows(data, *comparison.kept, suggested.weights, comparison.rows, fitted_rows)) {
-        return "with the fitted weights: " + failure_text(*failure);
-    }
-    suggested.before = fit_statistics(comparison.rows);
-    suggested.chi2_after = chi_squared(fitted_rows);
-    return std::nullopt;
 }
 
 CommandOutput run_fit(const CommandOptions& options) {

@@ -1,4 +1,4 @@
-#include "tools/compared_rows.h"
+#include "tools/compare/compared_rows.h"
 
 #include <algorithm>
 #include <cmath>
