@@ -2,7 +2,7 @@
 // for a linesynth data directory. It reads the directory the way a run does,
 // but only for reading: it never pauses, never writes a table or the summary
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
-// report write only the file named by -o.
+// report and explore write only the file named by -o.
 #include <CLI/CLI.hpp>
 #include <string>
 
@@ -66,6 +66,12 @@ int main(int argc, char** argv) {
     add_request(*report, page.request);
     report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
     report->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    CLI::App* explore = app.add_subcommand(
+        "explore", "write one HTML page on which the weights can be moved and the fit followed");
+    add_request(*explore, page.request);
+    explore->add_flag("--fit", page.fit, "add the fitted weights and a button that sets them");
+    explore->add_flag("--scale", page.scale, "add a control for ref_a of qdqd.txt");
+    explore->add_option("-o,--output", page.output, "the HTML file to write")->required();
 
     try {
         app.parse(argc, argv);
@@ -85,14 +91,17 @@ int main(int argc, char** argv) {
         return usage_status;
     }
 
-    std::string& dir = plot->parsed() || report->parsed() ? page.request.dir : options.request.dir;
+    std::string& dir = plot->parsed() || report->parsed() || explore->parsed()
+                           ? page.request.dir
+                           : options.request.dir;
     dir = dir.empty() ? linesynth::platform::data_directory()
                       : linesynth::platform::directory_path(dir);
     page.version = LINESYNTH_VERSION;
-    const CommandOutput output = stats->parsed()  ? linesynth::tools::run_stats(options)
-                                 : fit->parsed()  ? linesynth::tools::run_fit(options)
-                                 : plot->parsed() ? linesynth::tools::run_plot(page)
-                                                  : linesynth::tools::run_report(page);
+    const CommandOutput output = stats->parsed()    ? linesynth::tools::run_stats(options)
+                                 : fit->parsed()    ? linesynth::tools::run_fit(options)
+                                 : plot->parsed()   ? linesynth::tools::run_plot(page)
+                                 : report->parsed() ? linesynth::tools::run_report(page)
+                                                    : linesynth::tools::run_explore(page);
     linesynth::platform::write_stdout(output.out);
     linesynth::platform::write_stderr(output.err);
     return output.status;

@@ -1,9 +1,11 @@
 #include "tools/cli/page_commands.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 
 #include "platform/platform.h"
+#include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
 #include "tools/pages/svg_plot.h"
@@ -76,6 +78,49 @@ std::optional<std::string> output_is_an_input(const PageOptions& options, std::i
         }
     }
     return std::nullopt;
+}
+
+// Rows 1 to n of the run's tables (n as for the compared rows), whether
+// compared or masked, and the columns the synthesis starts from.
+ExploreData explore_data(const Comparison& comparison) {
+    const RunData& data = *comparison.data;
+    const SpectrumStore& store = *data.store;
+    const KeptColumns& kept = *comparison.kept;
+    const std::int32_t n = comparable_count(kept.observed_count, store.point_count);
+    ExploreData page;
+    page.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
+    std::size_t next = 0;  // the next compared row
+    for (std::int32_t index = 1; index <= n; ++index) {
+        page.wavelength.push_back(store.wavelengths[index]);
+        page.observed.push_back(store.observed[index]);
+        page.continuum.push_back(store.continuum[index]);
+        if (!comparison.sigma.empty()) {
+            page.sigma.push_back(comparison.sigma[static_cast<std::size_t>(index - 1)]);
+        }
+        if (next < comparison.rows.size() && comparison.rows[next].index == index) {
+            ++next;
+        } else {
+            page.masked.push_back(index);
+        }
+    }
+    for (const MaskRange& range : comparison.mask) {
+        page.masks.emplace_back(range.low, range.high);
+    }
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        const auto slot = static_cast<std::size_t>(set - 1);
+        std::vector<float>& column = page.components.emplace_back();
+        const std::int32_t count = std::min(kept.component_counts[slot], n);
+        for (std::int32_t index = 1; index <= count; ++index) {
+            column.push_back(kept.components[slot][index]);
+        }
+        page.weights.push_back(data.parameters.weight(set));
+    }
+    page.flux_1 = data.calibration.flux_1;
+    page.flux_2 = data.calibration.flux_2;
+    page.ref_a = data.scales.ref_a;
+    page.ref_b = data.scales.ref_b;
+    return page;
 }
 
 }  // namespace
@@ -158,6 +203,31 @@ CommandOutput run_report(const PageOptions& options) {
     }
     report.version = options.version;
     if (auto reason = write_whole_file(options.output, report_page(report))) {
+        return refused(*reason);
+    }
+    return {};
+}
+
+CommandOutput run_explore(const PageOptions& options) {
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
+        return refused(*reason);
+    }
+    ExploreData page = explore_data(comparison);
+    if (options.fit) {
+        SuggestedFit suggested;
+        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                          suggested)) {
+            return refused(*reason);
+        }
+        page.fitted = suggested.weights;
+    }
+    page.scale = options.scale;
+    page.version = options.version;
+    if (auto reason = write_whole_file(options.output, explore_page(page))) {
         return refused(*reason);
     }
     return {};

@@ -1,0 +1,212 @@
+// The explore page's arithmetic: the run's synthesis, scale factors and the
+// companion's statistics, replayed on the page's data so that the page shows
+// to the last bit what `linesynth-tools stats` and `fit` print.
+//
+// JavaScript numbers are doubles, and + - * / on doubles round exactly as the
+// run's double arithmetic does (the run is built without fused multiply-add).
+// A 32-bit real is a double holding a value Math.fround leaves unchanged;
+// Math.fround is the run's narrowing (nearest, ties to even), applied exactly
+// where the run stores into a 32-bit real. A narrowing that gives an infinity
+// (or a NaN) is where the run would stop with its floating-point fault.
+//
+// Pure functions only: the view (explore_view.js) calls them, and Node runs
+// them under tests/explore/explore_model.test.js.
+"use strict";
+
+// The midpoint between two adjacent 32-bit reals? A decimal text that reads
+// as such a double may lie on either side of it, so reading the double and
+// then narrowing it can round the other way than reading the text straight
+// into a 32-bit real, as the run's reader does.
+function isSingleMidpoint(value) {
+    const nearest = Math.fround(value);
+    if (nearest === value || !Number.isFinite(nearest)) {
+        return false;
+    }
+    // Both differences are exact (Sterbenz); the other neighbour is a 32-bit
+    // real exactly when the value lies halfway.
+    const other = nearest + 2 * (value - nearest);
+    return Math.fround(other) === other;
+}
+
+// The shortest decimal text that reads back as the same 32-bit real, laid
+// out as the companion's C++ lays it out (<charconv>: the fixed form unless
+// the exponent form is shorter, the exponent with a sign and two digits at
+// least):
+//   0.3 -> "0.3";  1e-5 -> "1e-05";  1e8 -> "1e+08";  123456 -> "123456";
+//   10000 -> "10000";  -0 -> "-0";  Math.fround(0.1) -> "0.1"
+function shortestSingleText(value) {
+    const single = Math.fround(value);
+    if (Number.isNaN(single)) {
+        return "nan";
+    }
+    if (!Number.isFinite(single)) {
+        return single > 0 ? "inf" : "-inf";
+    }
+    if (single === 0) {
+        return Object.is(single, -0) ? "-0" : "0";
+    }
+    const sign = single < 0 ? "-" : "";
+    const magnitude = Math.abs(single);
+    for (let precision = 1; precision <= 17; precision++) {
+        // toExponential rounds the exact value to `precision` digits.
+        const text = magnitude.toExponential(precision - 1);
+        const read = Number(text);
+        if (Math.fround(read) === magnitude && !isSingleMidpoint(read)) {
+            return sign + decimalLayout(text);
+        }
+    }
+    return sign + decimalLayout(magnitude.toExponential(16));
+}
+
+// "d.ddde+x" (toExponential) in the shorter of the fixed and exponent forms,
+// the fixed one on a tie.
+function decimalLayout(exponential) {
+    const [mantissa, exponentText] = exponential.split("e");
+    const digits = mantissa.replace(".", "").replace(/0+$/, "") || "0";
+    const exponent = Number(exponentText);
+    const scientific =
+        digits[0] +
+        (digits.length > 1 ? "." + digits.slice(1) : "") +
+        "e" +
+        (exponent < 0 ? "-" : "+") +
+        String(Math.abs(exponent)).padStart(2, "0");
+    let fixed;
+    if (exponent >= digits.length - 1) {
+        fixed = digits + "0".repeat(exponent - digits.length + 1);
+    } else if (exponent >= 0) {
+        fixed = digits.slice(0, exponent + 1) + "." + digits.slice(exponent + 1);
+    } else {
+        fixed = "0." + "0".repeat(-exponent - 1) + digits;
+    }
+    return fixed.length <= scientific.length ? fixed : scientific;
+}
+
+// The synthetic spectrum the run builds, over the page's rows 1 to n:
+// seeded with the continuum, then for each set J in order and each row I up
+// to that set's count,
+//   synthetic(I) = narrow(component_J(I) * weight_J + synthetic(I))
+// with weight_J narrowed to a 32-bit real as the run reads it. `continuum` and
+// each column of `components` hold 32-bit reals (the component column as the
+// run stores it: the value read minus the continuum, narrowed); a column is
+// as long as the smaller of its file's count and n. The result is
+// { synthetic } or, where a narrowing overflows, { fault } naming the set and
+// the row.
+//   continuum [1], columns [[-0.5], [-0.25]], weights [0.5, 2] -> synthetic [0.25]
+function synthesize(continuum, components, weights) {
+    const synthetic = Float32Array.from(continuum);
+    for (let set = 0; set < components.length; set++) {
+        const column = components[set];
+        const weight = Math.fround(weights[set]);
+        if (!Number.isFinite(weight)) {
+            return { fault: "the weight of set " + (set + 1) + " is not a finite 32-bit real" };
+        }
+        for (let row = 0; row < column.length; row++) {
+            const sum = Math.fround(column[row] * weight + synthetic[row]);
+            if (sum - sum !== 0) {
+                return {
+                    fault: "overflow adding set " + (set + 1) + " at row " + (row + 1),
+                };
+            }
+            synthetic[row] = sum;
+        }
+    }
+    return { synthetic };
+}
+
+// The report scales with reference value `refA` (the others as read): with
+// A = refA - refB and F = flux1 - flux2, scaleFwd = narrow(A / F), then
+// scaleBack = narrow(F / A), each from the two differences. A zero divisor or
+// an overflow is where the run would stop.
+//   refA 10, refB 0, flux1 2, flux2 0 -> scaleFwd 5, scaleBack Math.fround(0.2)
+function scaleFactors(refA, refB, flux1, flux2) {
+    const span = Math.fround(refA) - refB;
+    const fluxSpan = flux1 - flux2;
+    const quotient = (numerator, denominator) => {
+        if (denominator === 0) {
+            return null;
+        }
+        const q = Math.fround(numerator / denominator);
+        return Number.isFinite(q) ? q : undefined;
+    };
+    const scaleFwd = quotient(span, fluxSpan);
+    const scaleBack = scaleFwd == null ? scaleFwd : quotient(fluxSpan, span);
+    if (scaleFwd === null || scaleBack === null) {
+        return { fault: "division by zero in the scale factors (ref_a equals ref_b)" };
+    }
+    if (scaleFwd === undefined || scaleBack === undefined) {
+        return { fault: "overflow in the scale factors" };
+    }
+    return { scaleFwd, scaleBack };
+}
+
+// Over the page's rows: the model S(I) = (synthetic(I) - flux2) * scaleFwd +
+// refB and the residual observed(I) - S(I) of every row (in double, not
+// narrowed), and over the compared rows (compared[I] = 1), in ascending order,
+//   chi2 = sum of (r / sigma)^2,  rms = sqrt(sum of r^2 / N),
+//   reducedChi2 = chi2 / (N - parameters), null when N <= parameters,
+// with sigma(I) = 1 where `sigma` is null. Same sums in the same order as
+// `linesynth-tools stats`:
+//   residuals 1, -3, 2, unit sigmas, 1 parameter -> chi2 14, rms sqrt(14 / 3),
+//                                                   reducedChi2 7
+function residualStatistics(rows, synthetic, scales, parameters) {
+    const n = synthetic.length;
+    const model = new Float64Array(n);
+    const residual = new Float64Array(n);
+    const { observed, sigma, compared } = rows;
+    const { flux2, refB, scaleFwd } = scales;
+    let chi2 = 0;
+    let squares = 0;
+    let points = 0;
+    for (let i = 0; i < n; i++) {
+        const s = (synthetic[i] - flux2) * scaleFwd + refB;
+        const r = observed[i] - s;
+        model[i] = s;
+        residual[i] = r;
+        if (compared[i]) {
+            const q = r / (sigma ? sigma[i] : 1);
+            chi2 += q * q;
+            squares += r * r;
+            points++;
+        }
+    }
+    return {
+        model,
+        residual,
+        points,
+        chi2,
+        rms: Math.sqrt(squares / points),
+        reducedChi2: points > parameters ? chi2 / (points - parameters) : null,
+    };
+}
+
+// The weights file: the count, then one weight per record, each the shortest
+// text that reads back as the same 32-bit real, every record ending in CR LF.
+//   [0.5, 0.3] -> "2\r\n0.5\r\n0.3\r\n"
+function weightsFileText(weights) {
+    return weights.length + "\r\n" + weights.map((w) => shortestSingleText(w) + "\r\n").join("");
+}
+
+// The scale file: ref_a, then ref_b, one record each.
+//   10, 0 -> "10\r\n0\r\n"
+function scaleFileText(refA, refB) {
+    return shortestSingleText(refA) + "\r\n" + shortestSingleText(refB) + "\r\n";
+}
+
+// A double in 17 significant digits: enough to tell any two doubles apart,
+// so that the text shown reads back as exactly the value computed.
+//   0.1 -> "0.10000000000000001"
+function exactText(value) {
+    return Number.isFinite(value) ? value.toPrecision(17) : String(value);
+}
+
+if (typeof module === "object" && module.exports) {
+    module.exports = {
+        shortestSingleText,
+        synthesize,
+        scaleFactors,
+        residualStatistics,
+        weightsFileText,
+        scaleFileText,
+        exactText,
+    };
+}
