@@ -22,6 +22,8 @@ need_packages "${build_packages[@]}" \
   "unzip:unzip" \
   "python3:python3" \
   "chromium:chromium" \
+  "node:nodejs" \
+  "npm:npm" \
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix" \
   "wine:wine"
 
