@@ -398,6 +398,44 @@
             }
         }
         context.fillText("wavelength", (box.left + box.right) / 2, box.lower.bottom + 22);
+        drawLegend(box);
+    }
+
+    // The key above the upper panel, in the order the curves are drawn.
+    function drawLegend(box) {
+        const keys = [
+            ["observed", style.observed, style.observedDash, "line"],
+            ["model", style.model, style.modelDash, "line"],
+            ["residual", style.residual, style.residualDash, "line"],
+        ];
+        if (rows.sigma) {
+            keys.push(["\u00b11 sigma", style.band, [], "box"]);
+        }
+        if (data.masks.length > 0) {
+            keys.push(["masked", style.mask, [], "box"]);
+        }
+        context.textAlign = "left";
+        context.textBaseline = "middle";
+        let at = box.left;
+        const y = frame.top / 2;
+        for (const [label, colour, dash, kind] of keys) {
+            if (kind === "line") {
+                context.strokeStyle = colour;
+                context.lineWidth = 2;
+                context.setLineDash(dash);
+                context.beginPath();
+                context.moveTo(at, y);
+                context.lineTo(at + 24, y);
+                context.stroke();
+            } else {
+                context.fillStyle = colour;
+                context.fillRect(at, y - 6, 24, 12);
+            }
+            context.fillStyle = style.text;
+            context.fillText(label, at + 30, y);
+            at += 30 + context.measureText(label).width + 24;
+        }
+        context.setLineDash([]);
     }
 
     // ---- one redraw --------------------------------------------------------
