@@ -20,7 +20,7 @@ const os = require("node:os");
 const path = require("node:path");
 
 const [tool, exampleDir, modulesDir, screenshot] = process.argv.slice(2);
-const puppeteer = require(path.join(modulesDir, "puppeteer-core"));
+const puppeteer = require(path.resolve(modulesDir, "puppeteer-core"));
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "linesynth-explore-"));
 
