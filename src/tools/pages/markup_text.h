@@ -21,4 +21,11 @@ void append_escaped(std::string& out, std::string_view text);
 //   "H-alpha   " -> "H-alpha";  "   " -> ""
 std::string_view without_trailing_blanks(std::string_view text);
 
+// A computed value as a reader takes it in: six significant digits, trailing
+// zeros dropped, powers of ten written out only for very small or large
+// values (the exact values are in the commands' JSON):
+//   0.02932168489030386 -> "0.0293217";  14 -> "14";  -0.5 -> "-0.5"
+//   1234567 -> "1.23457e+06";  0.000025 -> "2.5e-05";  NaN -> "nan"
+std::string six_digits(double value);
+
 }  // namespace linesynth::tools
