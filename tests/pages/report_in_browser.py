@@ -38,7 +38,7 @@ COLOURS = {
 ROUNDING = 5e-6
 HOSTILE_TITLE = "<b>bold</b> & \"q\" 'a' ]]> \u00c5"
 # The command of the README's picture, on the example with one masked range.
-REPORT = ["report", "--fit", "--components", "--sigma", "sigma.txt"]
+REPORT = ["report", "--fit", "--components", "--sigma", "sigma.txt", "--mask", "mask.txt"]
 WINDOW = "1000,1200"
 
 
@@ -208,12 +208,14 @@ def main():
         sys.exit(77)
     work, data, mask = scratch_copy(example)
     try:
+        # Run in the data directory with the names the README shows.
+        shutil.copyfile(mask, os.path.join(data, "mask.txt"))
         sigma = os.path.join(data, "sigma.txt")
         if not os.path.exists(sigma):
             write_sigma(sigma, 400)
         stats = stats_json(tools, data, mask, sigma)["stats"]
         page = os.path.join(work, "report.html")
-        run_tool(tools, *REPORT, "--dir", data, "--mask", mask, "-o", page, cwd=data)
+        run_tool(tools, *REPORT, "--dir", ".", "-o", page, cwd=data)
         shot = os.path.join(work, "shot.png")
         check_dom(chromium_run(chromium, work, page, shot), stats)
         page_size = os.path.getsize(page)

@@ -2,6 +2,7 @@
 // character data or inside a quoted attribute value. One rule serves both
 // languages, so the plot can be written alone or inline in the report.
 //   "<b>&\"'"          -> "&lt;b&gt;&amp;&quot;&#39;"
+//   "]]>"              -> "]]&gt;"             (no CDATA section can end early)
 //   "6563 \xC3\x85"    -> "6563 \xC3\x85"     (well-formed UTF-8 is kept as it is)
 //   "caf\xE9"          -> "caf\xEF\xBF\xBD"   (a byte outside well-formed UTF-8 -> U+FFFD)
 //   "a\x01" "b"        -> "a\xEF\xBF\xBD" "b" (control characters other than tab, line
