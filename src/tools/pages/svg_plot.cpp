@@ -324,6 +324,11 @@ void put_band(std::string& out, const Trace& trace, const std::vector<double>& h
     out += "\"/>\n";
 }
 
+// Whether a masked range reaches the wavelength axis (and so is drawn).
+bool on_axis(const std::pair<double, double>& range, const Scale& x) {
+    return !(range.second < x.low || range.first > x.high);
+}
+
 struct Panel {
     double top = 0;
     double bottom = 0;
@@ -331,12 +336,12 @@ struct Panel {
 
 // The shaded ranges of one panel, drawn first so that everything else lies on top.
 void put_masks(std::string& out, const PlotData& data, const Scale& x, const Panel& panel) {
-    for (const auto& [low, high] : data.masks) {
-        if (high < x.low || low > x.high) {
+    for (const auto& range : data.masks) {
+        if (!on_axis(range, x)) {
             continue;
         }
-        double left = x(low);
-        double right = x(high);
+        double left = x(range.first);
+        double right = x(range.second);
         if (right - left < 1) {
             const double middle = (left + right) / 2;
             left = middle - 0.5;
@@ -385,7 +390,7 @@ struct LegendEntry {
     std::string_view fill;  // set: a band sample instead of a line
 };
 
-std::vector<LegendEntry> legend_entries(const PlotData& data) {
+std::vector<LegendEntry> legend_entries(const PlotData& data, const Scale& x) {
     std::vector<LegendEntry> entries = {{"observed", observed_line, {}}, {"model", model_line, {}}};
     if (!data.fitted_model.empty()) {
         entries.push_back({"fitted model", fitted_line, {}});
@@ -393,7 +398,8 @@ std::vector<LegendEntry> legend_entries(const PlotData& data) {
     if (!data.masked_wavelength.empty()) {
         entries.push_back({"masked rows", masked_rows_line, {}});
     }
-    if (!data.masks.empty()) {
+    if (std::any_of(data.masks.begin(), data.masks.end(),
+                    [&](const auto& range) { return on_axis(range, x); })) {
         entries.push_back({"masked range", {}, mask_fill});
     }
     if (!data.sigma.empty()) {
@@ -544,7 +550,11 @@ std::string plot_svg(const PlotData& data) {
     const double left = margin_left;
     const double right = std::max(width - margin_right, left + 1);
     const std::string_view title = without_trailing_blanks(data.title);
-    const std::vector<LegendEntry> entries = legend_entries(data);
+    Range wavelengths;
+    wavelengths.add(data.wavelength);
+    wavelengths.add(data.masked_wavelength);
+    const Scale x = make_scale(wavelengths.ends(), 8, left, right, Ends::data);
+    const std::vector<LegendEntry> entries = legend_entries(data, x);
     const std::int32_t legend_count = legend_rows(entries, right - left).second;
     const double legend_top = data.show_title ? 34 : 8;
     const double panels_top = legend_top + legend_row * legend_count + 10;
@@ -561,11 +571,6 @@ std::string plot_svg(const PlotData& data) {
                             upper_panel.bottom + panel_gap + room * lower_share};
     const Panel parts_panel{lower_panel.bottom + panel_gap, panels_top + room + gaps};
     const Panel& lowest = with_components ? parts_panel : lower_panel;
-
-    Range wavelengths;
-    wavelengths.add(data.wavelength);
-    wavelengths.add(data.masked_wavelength);
-    const Scale x = make_scale(wavelengths.ends(), 8, left, right, Ends::data);
 
     Range fluxes;
     fluxes.add(data.observed);
