@@ -261,16 +261,66 @@ struct Trace {
     const Scale* x;
 };
 
-void put_point(std::string& out, double x, double y) {
-    put_coordinate(out, x);
-    out += ',';
-    put_coordinate(out, y);
+// How a curve writes a run of rows that lie on one level (to the tenth of a
+// unit that is written) with x running one way: every row, or only the ends,
+// which draw the same line in fewer bytes (a component is 0 over most rows,
+// a band's edge is flat where sigma is).
+enum class LevelRuns { every_row, ends_only };
+
+using Point = std::pair<double, double>;
+
+std::string coordinate_text(double value) {
+    std::string text;
+    put_coordinate(text, value);
+    return text;
 }
 
-// One <path> for a curve: "M" starts each segment, the rows of a segment
-// follow as implicit line-tos, so a masked range is never bridged.
+// Whether point i lies inside a level run: on the level of both neighbours
+// and between them in x, so that the line from one to the other covers it.
+bool inside_level_run(const std::vector<Point>& points, std::size_t i) {
+    if (i == 0 || i + 1 >= points.size()) {
+        return false;
+    }
+    const std::string level = coordinate_text(points[i].second);
+    return level == coordinate_text(points[i - 1].second) &&
+           level == coordinate_text(points[i + 1].second) &&
+           (points[i].first - points[i - 1].first) * (points[i + 1].first - points[i].first) >= 0;
+}
+
+// One segment of a path: "M" and its points, the points after the first
+// being implicit line-tos; a space before it unless it is the path's first.
+void put_segment(std::string& out, const std::vector<Point>& points, bool first_segment,
+                 LevelRuns runs) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i != 0 && runs == LevelRuns::ends_only && inside_level_run(points, i)) {
+            continue;
+        }
+        out += i != 0 ? " " : first_segment ? "M" : " M";
+        put_coordinate(out, points[i].first);
+        out += ',';
+        put_coordinate(out, points[i].second);
+    }
+}
+
+// The rows [first, end) of each segment of a trace, in turn.
+template <typename Visit>
+void for_each_segment(const Trace& trace, std::size_t rows, Visit visit) {
+    std::size_t first = 0;
+    while (first < rows) {
+        std::size_t end = first + 1;
+        while (end < rows && !(*trace.starts)[end]) {
+            ++end;
+        }
+        visit(first, end);
+        first = end;
+    }
+}
+
+// One <path> for a curve, a segment for each stretch between breaks, so that
+// a masked range is never bridged.
 void put_curve(std::string& out, std::string_view name, const LineStyle& style, const Trace& trace,
-               const std::vector<double>& ys, const Scale& y) {
+               const std::vector<double>& ys, const Scale& y,
+               LevelRuns runs = LevelRuns::every_row) {
     const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), ys.size()});
     if (rows == 0) {
         return;
@@ -280,14 +330,14 @@ void put_curve(std::string& out, std::string_view name, const LineStyle& style, 
     out += " fill=\"none\"";
     put_stroke(out, style);
     out += " stroke-linejoin=\"round\" d=\"";
-    for (std::size_t i = 0; i < rows; ++i) {
-        if ((*trace.starts)[i]) {
-            out += i == 0 ? "M" : " M";
-        } else {
-            out += ' ';
+    std::vector<Point> points;
+    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
+        points.clear();
+        for (std::size_t i = first; i < end; ++i) {
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(ys[i]));
         }
-        put_point(out, (*trace.x)((*trace.xs)[i]), y(ys[i]));
-    }
+        put_segment(out, points, first == 0, runs);
+    });
     out += "\"/>\n";
 }
 
@@ -301,26 +351,18 @@ void put_band(std::string& out, const Trace& trace, const std::vector<double>& h
     out += "<path class=\"sigma\"";
     put_attribute(out, "fill", sigma_fill);
     out += " d=\"";
-    std::size_t first = 0;
-    while (first < rows) {
-        std::size_t end = first + 1;
-        while (end < rows && !(*trace.starts)[end]) {
-            ++end;
-        }
-        out += first == 0 ? "M" : " M";
+    std::vector<Point> points;
+    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
+        points.clear();
         for (std::size_t i = first; i < end; ++i) {
-            if (i != first) {
-                out += ' ';
-            }
-            put_point(out, (*trace.x)((*trace.xs)[i]), y(half[i]));
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(half[i]));
         }
         for (std::size_t i = end; i-- > first;) {
-            out += ' ';
-            put_point(out, (*trace.x)((*trace.xs)[i]), y(-half[i]));
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(-half[i]));
         }
+        put_segment(out, points, first == 0, LevelRuns::ends_only);
         out += 'Z';
-        first = end;
-    }
+    });
     out += "\"/>\n";
 }
 
@@ -662,7 +704,7 @@ std::string plot_svg(const PlotData& data) {
         put_line(out, left, parts(0), right, parts(0), zero_line);
         for (const PlotComponent& component : data.components) {
             const LineStyle style = component_line(component.set);
-            put_curve(out, "component", style, rows, component.values, parts);
+            put_curve(out, "component", style, rows, component.values, parts, LevelRuns::ends_only);
             put_component_label(out, component, rows, parts, parts_panel, style);
         }
         put_frame(out, x, parts_panel);
