@@ -38,8 +38,11 @@ struct PageFlags {
 
 void add_page(CLI::App& command, PageOptions& page, PageFlags& flags) {
     add_request(command, page.request);
-    command.add_flag("--fit", page.fit,
-                     "draw the model with the weights of `fit`, dashed (report: and list them)");
+    CLI::Option* fit = command.add_flag(
+        "--fit", page.fit,
+        "draw the model with the weights of `fit`, dashed (report: and list them)");
+    command.add_flag("--free", page.free, "with --fit: allow negative weights, as fit --free")
+        ->needs(fit);
     command.add_flag("--components", page.components,
                      "draw each set's contribution w(J) * component_J in a panel of its own");
     command

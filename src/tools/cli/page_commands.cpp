@@ -174,8 +174,9 @@ std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) 
     }
     if (options.fit) {
         SuggestedFit suggested;
-        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                          suggested)) {
+        if (auto reason =
+                suggest_weights(comparison, options.request.dir,
+                                options.free ? FitMode::free : FitMode::non_negative, suggested)) {
             return reason;
         }
         if (const auto failure = rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
