@@ -56,9 +56,9 @@ void add_page(CLI::App& command, PageOptions& page, PageFlags& flags) {
     command.add_option("--flux-unit", page.flux_unit,
                        "the flux and residual axes read \"flux [TEXT]\", \"residual [TEXT]\"");
     command.add_option("--width", page.width, "the image's width in pixels (default 960)")
-        ->check(CLI::Range(320, 20000));
+        ->check(CLI::Range(480, 20000));
     command.add_option("--height", page.height, "the image's height in pixels (default 600)")
-        ->check(CLI::Range(240, 20000));
+        ->check(CLI::Range(360, 20000));
 }
 
 void add_common(CLI::App& command, CommandOptions& options) {

@@ -123,6 +123,12 @@ struct Scale {
 // so that the spectrum fills the panel's width.
 enum class Ends { ticks, data };
 
+// At most `wanted` intervals, fewer on a short stretch so that the labels
+// (12 units high) keep apart, but never fewer than round_axis needs.
+std::int32_t intervals_for(double length, std::int32_t wanted) {
+    return std::clamp(static_cast<std::int32_t>(std::abs(length) / 28), 3, wanted);
+}
+
 Scale make_scale(std::pair<double, double> range, std::int32_t max_intervals, double from,
                  double to, Ends ends) {
     Scale scale;
@@ -595,7 +601,9 @@ std::string plot_svg(const PlotData& data) {
     Range wavelengths;
     wavelengths.add(data.wavelength);
     wavelengths.add(data.masked_wavelength);
-    const Scale x = make_scale(wavelengths.ends(), 8, left, right, Ends::data);
+    const Scale x = make_scale(wavelengths.ends(),
+                               std::clamp(static_cast<std::int32_t>((right - left) / 80), 4, 8),
+                               left, right, Ends::data);
     const std::vector<LegendEntry> entries = legend_entries(data, x);
     const std::int32_t legend_count = legend_rows(entries, right - left).second;
     const double legend_top = data.show_title ? 34 : 8;
@@ -620,7 +628,8 @@ std::string plot_svg(const PlotData& data) {
     fluxes.add(data.fitted_model);
     fluxes.add(data.masked_observed);
     const Scale upper =
-        make_scale(fluxes.ends(), 6, upper_panel.bottom, upper_panel.top, Ends::ticks);
+        make_scale(fluxes.ends(), intervals_for(upper_panel.bottom - upper_panel.top, 6),
+                   upper_panel.bottom, upper_panel.top, Ends::ticks);
 
     // The residual axis always holds zero, so the zero line can be drawn,
     // and the whole band, so that its edge is not mistaken for the data's.
@@ -639,7 +648,8 @@ std::string plot_svg(const PlotData& data) {
         residuals.add(-half);
     }
     const Scale lower =
-        make_scale(residuals.ends(), 4, lower_panel.bottom, lower_panel.top, Ends::ticks);
+        make_scale(residuals.ends(), intervals_for(lower_panel.bottom - lower_panel.top, 4),
+                   lower_panel.bottom, lower_panel.top, Ends::ticks);
 
     Range contributions;
     contributions.add(0);
