@@ -1,7 +1,8 @@
-"""The plot and the report as files: the SVG is well-formed XML with one
-vertex per compared row and one shaded rectangle per panel for a masked range,
-a title full of markup characters shows as those characters, and two runs give
-the same bytes.
+"""The plot and the report as files: the SVG is well-formed XML whose curves
+have one vertex per compared row and break at a masked range (no vertex
+inside it), the masked rows are drawn, observed and model stay apart in
+greyscale, the page lists the masks and says where sigma came from, a hostile
+title shows as its characters, once, and two runs give the same bytes.
 
 usage: plot_files.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR
 """
@@ -12,56 +13,123 @@ import shutil
 import sys
 import xml.etree.ElementTree as ET
 
-from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json
+from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json, write_sigma
 
 SVG = "{http://www.w3.org/2000/svg}"
-TITLE = "<b>&\"'"
+MINUS = "\u2212"
+# Markup characters, the end of a CDATA section, well-formed UTF-8 and a byte
+# that is not (shown as U+FFFD).
+TITLE = "<b>&\"' ]]> \u00c5ngstr\u00f6m ".encode() + b"\xe9"
+TITLE_SHOWN = "<b>&\"' ]]> \u00c5ngstr\u00f6m \ufffd"
 
 
-class HeadingText(html.parser.HTMLParser):
-    """The text of the page's <h1>, with character references resolved."""
+class PageText(html.parser.HTMLParser):
+    """The text pieces of each element with an id, and the text of the whole
+    body, with character references resolved."""
 
     def __init__(self):
         super().__init__(convert_charrefs=True)
-        self.inside = False
-        self.text = ""
+        self.open = []
+        self.texts = {}
+        self.body = ""
+        self.in_body = False
 
     def handle_starttag(self, tag, attrs):
-        self.inside = self.inside or tag == "h1"
+        self.in_body = self.in_body or tag == "body"
+        ident = dict(attrs).get("id")
+        self.open.append(ident)
+        if ident:
+            self.texts[ident] = []
+
+    def text(self, ident):
+        return "".join(self.texts.get(ident, []))
 
     def handle_endtag(self, tag):
-        if tag == "h1":
-            self.inside = False
+        if self.open:
+            self.open.pop()
 
     def handle_data(self, data):
-        if self.inside:
-            self.text += data
+        for ident in self.open:
+            if ident:
+                self.texts[ident].append(data)
+        if self.in_body:
+            self.body += data
 
 
-def check_svg(path, points):
+def segments(path):
+    """The vertices of each segment of a path's "M x,y x,y ..." data."""
+    return [[tuple(map(float, v.split(","))) for v in part.split()]
+            for part in path.get("d").split("M") if part.strip()]
+
+
+def luminance(colour):
+    """Relative luminance of a "#rrggbb" colour (sRGB, as WCAG defines it)."""
+    def linear(c):
+        c /= 255
+        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (linear(int(colour[i:i + 2], 16)) for i in (1, 3, 5))
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+
+def apart_in_greyscale(a, b):
+    """Two curves read apart without colour: luminance 0.2 apart, or other dashes."""
+    return (abs(luminance(a.get("stroke")) - luminance(b.get("stroke"))) >= 0.2
+            or a.get("stroke-dasharray") != b.get("stroke-dasharray"))
+
+
+def check_svg(path, points, masked_rows, fitted=False):
     try:
         root = ET.parse(path).getroot()
     except ET.ParseError as error:
         fail("%s is not well-formed XML: %s" % (path, error))
     if root.tag != SVG + "svg":
         fail("the root element is %s, not svg" % root.tag)
-    lines = root.findall(".//" + SVG + "polyline")
-    if len(lines) != 3:
-        fail("%d polylines, not 3" % len(lines))
-    for line in lines:
-        vertices = line.get("points").split()
-        if len(vertices) != points:
-            fail("%s: %d vertices for %d compared rows" % (line.get("class"), len(vertices), points))
-        for vertex in vertices:
-            x, y = vertex.split(",")
-            float(x), float(y)
-    panels = [g for g in root.iter(SVG + "g") if "panel" in g.get("class", "").split()]
-    if len(panels) != 2:
-        fail("%d panels, not 2" % len(panels))
-    for panel in panels:
-        shaded = [r for r in panel.iter(SVG + "rect") if r.get("class") == "mask"]
+    panels = {g.get("class").split()[1]: g for g in root.iter(SVG + "g")
+              if "panel" in g.get("class", "").split()}
+    curves = {"upper": ["observed", "model"] + (["fitted"] if fitted else []),
+              "lower": ["residual"] + (["fitted-residual"] if fitted else [])}
+    paths = {}
+    for panel, names in curves.items():
+        if panel not in panels:
+            fail("no %s panel" % panel)
+        shaded = [r for r in panels[panel].iter(SVG + "rect") if r.get("class") == "mask"]
         if len(shaded) != 1:
-            fail("%s: %d shaded rectangles for one masked range" % (panel.get("class"), len(shaded)))
+            fail("%s: %d shaded rectangles for one masked range" % (panel, len(shaded)))
+        left = float(shaded[0].get("x"))
+        right = left + float(shaded[0].get("width"))
+        for name in names:
+            found = [p for p in panels[panel].iter(SVG + "path") if p.get("class") == name]
+            if len(found) != 1:
+                fail("%s: %d paths, not 1" % (name, len(found)))
+            paths[name] = found[0]
+            parts = segments(found[0])
+            if len(parts) != 2:
+                fail("%s: %d segments, not 2 for one masked range" % (name, len(parts)))
+            vertices = [v for part in parts for v in part]
+            if len(vertices) != points:
+                fail("%s: %d vertices for %d compared rows" % (name, len(vertices), points))
+            inside = [v for v in vertices if left < v[0] < right]
+            if inside:
+                fail("%s: vertex %r inside the masked range" % (name, inside[0]))
+            if parts[0][-1][0] > left or parts[1][0][0] < right:
+                fail("%s: the segments do not end at the masked range" % name)
+        if panel == "upper":
+            grey = [p for p in panels[panel].iter(SVG + "path") if p.get("class") == "masked"]
+            drawn = [v for p in grey for part in segments(p) for v in part]
+            if len(drawn) != masked_rows or any(not left <= v[0] <= right for v in drawn):
+                fail("%d masked rows drawn in the range, not %d" % (len(drawn), masked_rows))
+    if not apart_in_greyscale(paths["observed"], paths["model"]):
+        fail("observed and model look alike in greyscale")
+    if fitted and not apart_in_greyscale(paths["model"], paths["fitted"]):
+        fail("model and fitted model look alike in greyscale")
+    for name in paths:
+        sample = [l for l in root.iter(SVG + "line") if l.get("stroke") == paths[name].get("stroke")
+                  and l.get("stroke-dasharray") == paths[name].get("stroke-dasharray")]
+        if name in ("observed", "model", "fitted") and not sample:
+            fail("the legend has no sample with the %s curve's colour and dashes" % name)
+    labels = [t.text for t in root.iter(SVG + "text") if t.text and t.text[0] in "-" + MINUS]
+    if not labels or any(label.startswith("-") for label in labels):
+        fail("tick labels %r: negative values want the minus sign U+2212" % labels)
     return root
 
 
@@ -70,37 +138,55 @@ def main():
     work, data, mask = scratch_copy(example)
     try:
         points = stats_json(tools, data, mask)["stats"]["points"]
+        masked_rows = 400 - points
+        write_sigma(os.path.join(work, "sigma.txt"), 400)
         outputs = {}
         for run in (1, 2):
             svg = os.path.join(work, "plot%d.svg" % run)
             page = os.path.join(work, "report%d.html" % run)
-            run_tool(tools, "plot", "--dir", data, "--mask", mask, "-o", svg)
-            run_tool(tools, "report", "--dir", data, "--mask", mask, "--fit", "-o", page)
+            run_tool(tools, "plot", "--dir", data, "--mask", mask, "--fit", "-o", svg)
+            run_tool(tools, "report", "--dir", data, "--mask", mask, "--fit", "--components",
+                     "--sigma", "sigma.txt", "-o", page, cwd=work)
             outputs[run] = (read_bytes(svg), read_bytes(page))
-        check_svg(os.path.join(work, "plot1.svg"), points)
+        check_svg(os.path.join(work, "plot1.svg"), points, masked_rows, fitted=True)
         if outputs[1][0] != outputs[2][0]:
             fail("two plot runs gave different bytes")
         if outputs[1][1] != outputs[2][1]:
             fail("two report runs gave different bytes")
+        text = PageText()
+        text.feed(outputs[1][1].decode("utf-8"))
+        if text.text("sigma") != "sigma file sigma.txt":
+            fail("the page's sigma line reads %r" % text.text("sigma"))
+        masks = [t for t in text.texts.get("masks", []) if t.strip()]
+        if masks[-3:] != ["6570", "6571", str(masked_rows)]:
+            fail("the masks table reads %r" % masks)
+
+        # --residuals sigma is a usage error without a sigma file.
+        run_tool(tools, "plot", "--dir", data, "--residuals", "sigma", "-o",
+                 os.path.join(work, "x.svg"), status=2)
 
         # The title record as a user might write it, padded with blanks.
         parameters = os.path.join(data, "vlt.txt")
         with open(parameters, "rb") as f:
             records = f.read().split(b"\n", 1)
         with open(parameters, "wb") as f:
-            f.write(TITLE.encode() + b"   \n" + records[1])
+            f.write(TITLE + b"   \n" + records[1])
         svg = os.path.join(work, "title.svg")
         page = os.path.join(work, "title.html")
         run_tool(tools, "plot", "--dir", data, "--mask", mask, "-o", svg)
         run_tool(tools, "report", "--dir", data, "--mask", mask, "-o", page)
-        root = check_svg(svg, points)
+        root = check_svg(svg, points, masked_rows)
         shown = [t.text for t in root.iter(SVG + "text") if t.get("class") == "title"]
-        if shown != [TITLE]:
-            fail("the plot's title reads %r, not %r" % (shown, TITLE))
-        heading = HeadingText()
-        heading.feed(read_bytes(page).decode("utf-8"))
-        if heading.text != TITLE:
-            fail("the page's title reads %r, not %r" % (heading.text, TITLE))
+        if shown != [TITLE_SHOWN]:
+            fail("the plot's title reads %r, not %r" % (shown, TITLE_SHOWN))
+        text = PageText()
+        text.feed(read_bytes(page).decode("utf-8"))
+        if text.text("title") != TITLE_SHOWN:
+            fail("the page's title reads %r, not %r" % (text.text("title"), TITLE_SHOWN))
+        if text.body.count(TITLE_SHOWN) != 1:
+            fail("the page shows its title %d times, not once" % text.body.count(TITLE_SHOWN))
+        if text.text("sigma") != "no sigma: every row weighs 1":
+            fail("the page's sigma line reads %r" % text.text("sigma"))
     finally:
         shutil.rmtree(work)
     print("plot and report files: ok (%d compared rows)" % points)

@@ -1,7 +1,8 @@
 """The report in a real browser: headless Chromium loads the page from its
 file, dumps the DOM and takes a screenshot. The DOM must hold the plot and the
 statistics of `stats --json`, the screenshot must show the plot's colours, and
-the page must not have asked the network for anything.
+the page must not have asked the network for anything. A second page, whose
+title is full of markup, must show that title as text.
 
 usage: report_in_browser.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR SCREENSHOT.png
 
@@ -10,6 +11,7 @@ LINESYNTH_REQUIRE_CHROMIUM=1 (CI), where a missing chromium fails.
 """
 
 import collections
+import html
 import json
 import os
 import re
@@ -20,15 +22,23 @@ import sys
 import tempfile
 import zlib
 
-from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json
+from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json, write_sigma
 
-# The plot's colours (svg_plot.cpp): observed, model, residual, masked range.
+# The plot's colours (plot_style.h).
 COLOURS = {
-    "observed": (0x1F, 0x77, 0xB4),
-    "model": (0xD6, 0x27, 0x28),
-    "residual": (0x2C, 0xA0, 0x2C),
-    "masked": (0xFD, 0xE7, 0xB0),
+    "model": (0xD5, 0x5E, 0x00),
+    "fitted model": (0x00, 0x72, 0xB2),
+    "masked rows": (0xB3, 0xB3, 0xB3),
+    "masked range": (0xEB, 0xEB, 0xEB),
+    "sigma band": (0xCC, 0xE7, 0xF6),
+    "set 1": (0x00, 0x9E, 0x73),
 }
+# The page rounds computed values to 6 significant digits: within half a unit
+# of the sixth digit, which is at most this part of the value.
+ROUNDING = 5e-6
+HOSTILE_TITLE = "<b>bold</b> & \"q\" 'a' ]]> \u00c5"
+# The command of the README's picture, on the example with one masked range.
+REPORT = ["report", "--fit", "--components", "--sigma", "sigma.txt", "--mask", "mask.txt"]
 WINDOW = "1000,1200"
 
 
@@ -111,7 +121,7 @@ def as_shown(key, value):
 
 
 def check_dom(dom, stats):
-    if "<svg" not in dom or dom.count("<polyline") != 3:
+    if "<svg" not in dom or dom.count('<path class="') < 8:
         fail("the DOM does not hold the plot")
     if '<table id="statistics">' not in dom:
         fail("the DOM does not hold the statistics table")
@@ -123,7 +133,10 @@ def check_dom(dom, stats):
         if value is None:
             if shown != "none":
                 fail("%s shows %r where stats has none" % (key, shown))
-        elif as_shown(key, float(shown)) != as_shown(key, float(value)):
+        elif key in ("points", "max_abs_wavelength"):
+            if as_shown(key, float(shown)) != as_shown(key, float(value)):
+                fail("%s shows %s where stats --json has %r" % (key, shown, value))
+        elif abs(float(shown) - value) > ROUNDING * abs(value):
             fail("%s shows %s where stats --json has %r" % (key, shown, value))
 
 
@@ -144,6 +157,45 @@ def page_requests(net_log):
     return [p["url"] for p in started if p.get("initiator") != "not an origin"], len(log["events"])
 
 
+def chromium_run(chromium, work, page, screenshot=None):
+    """The DOM Chromium made of the page, and the URLs the page requested."""
+    net_log = os.path.join(work, "net-log.json")
+    done = subprocess.run(
+        [
+            chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+            "--no-first-run", "--disable-background-networking",
+            "--disable-component-update", "--disable-sync", "--hide-scrollbars",
+            "--user-data-dir=" + os.path.join(work, "profile"),
+            # Every host name fails to resolve: nothing can leave the machine
+            # even if a request were made, and the log below shows whether one was.
+            "--host-resolver-rules=MAP * ~NOTFOUND",
+            "--log-net-log=" + net_log,
+            "--window-size=" + WINDOW,
+        ]
+        + (["--screenshot=" + screenshot] if screenshot else [])
+        + ["--dump-dom", "file://" + page],
+        capture_output=True, stdin=subprocess.DEVNULL, timeout=120,
+    )
+    if done.returncode != 0 or (screenshot and not os.path.exists(screenshot)):
+        fail("chromium: status %d\n%s" % (done.returncode, done.stderr.decode(errors="replace")))
+    requests, events = page_requests(net_log)
+    if events == 0:
+        fail("the network log is empty: it cannot show what the page requested")
+    if requests:
+        fail("the page made network requests: %s" % ", ".join(requests))
+    return done.stdout.decode("utf-8")
+
+
+def check_title(dom):
+    """The title shows as its characters; no element came of its markup."""
+    heading = re.search(r'<h1 id="title">(.*?)</h1>', dom, re.S)
+    shown = html.unescape(heading.group(1)) if heading else None
+    if shown != HOSTILE_TITLE:
+        fail("the heading reads %r, not %r" % (shown, HOSTILE_TITLE))
+    if "<b>" in dom:
+        fail("the title's markup became an element")
+
+
 def main():
     tools, example, screenshot = sys.argv[1], sys.argv[2], sys.argv[3]
     chromium = find_chromium()
@@ -156,38 +208,21 @@ def main():
         sys.exit(77)
     work, data, mask = scratch_copy(example)
     try:
-        stats = stats_json(tools, data, mask)["stats"]
+        # Run in the data directory with the names the README shows.
+        shutil.copyfile(mask, os.path.join(data, "mask.txt"))
+        sigma = os.path.join(data, "sigma.txt")
+        if not os.path.exists(sigma):
+            write_sigma(sigma, 400)
+        stats = stats_json(tools, data, mask, sigma)["stats"]
         page = os.path.join(work, "report.html")
-        run_tool(tools, "report", "--dir", data, "--mask", mask, "--fit", "-o", page)
+        run_tool(tools, *REPORT, "--dir", ".", "-o", page, cwd=data)
         shot = os.path.join(work, "shot.png")
-        net_log = os.path.join(work, "net-log.json")
-        done = subprocess.run(
-            [
-                chromium, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                "--no-first-run", "--disable-background-networking",
-                "--disable-component-update", "--disable-sync", "--hide-scrollbars",
-                "--user-data-dir=" + os.path.join(work, "profile"),
-                # Every host name fails to resolve: nothing can leave the machine
-                # even if a request were made, and the log below shows whether one was.
-                "--host-resolver-rules=MAP * ~NOTFOUND",
-                "--log-net-log=" + net_log,
-                "--window-size=" + WINDOW,
-                "--screenshot=" + shot,
-                "--dump-dom",
-                "file://" + page,
-            ],
-            capture_output=True, stdin=subprocess.DEVNULL, timeout=120,
-        )
-        if done.returncode != 0 or not os.path.exists(shot):
-            fail("chromium: status %d\n%s" % (done.returncode, done.stderr.decode(errors="replace")))
-        check_dom(done.stdout.decode("utf-8"), stats)
+        check_dom(chromium_run(chromium, work, page, shot), stats)
         page_size = os.path.getsize(page)
         width, height = check_screenshot(shot)
-        requests, events = page_requests(net_log)
-        if events == 0:
-            fail("the network log is empty: it cannot show what the page requested")
-        if requests:
-            fail("the page made network requests: %s" % ", ".join(requests))
+        hostile = os.path.join(work, "hostile.html")
+        run_tool(tools, "report", "--dir", data, "--title", HOSTILE_TITLE, "-o", hostile)
+        check_title(chromium_run(chromium, work, hostile))
         os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
         shutil.copyfile(shot, screenshot)
     finally:

@@ -28,9 +28,9 @@ def scratch_copy(data_dir):
     return work, data + os.sep, mask
 
 
-def run_tool(tools, *args):
-    done = subprocess.run([tools, *args], capture_output=True, stdin=subprocess.DEVNULL)
-    if done.returncode != 0:
+def run_tool(tools, *args, cwd=None, status=0):
+    done = subprocess.run([tools, *args], capture_output=True, stdin=subprocess.DEVNULL, cwd=cwd)
+    if done.returncode != status:
         fail(
             "linesynth-tools %s: status %d\n%s"
             % (" ".join(args), done.returncode, done.stderr.decode(errors="replace"))
@@ -38,8 +38,15 @@ def run_tool(tools, *args):
     return done.stdout
 
 
-def stats_json(tools, data, mask):
-    return json.loads(run_tool(tools, "stats", "--dir", data, "--mask", mask, "--json"))
+def write_sigma(path, rows, value="0.01"):
+    """A sigma file by the run's record rules: the count, then one value a line."""
+    with open(path, "w", encoding="ascii") as f:
+        f.write("%d\n" % rows + (value + "\n") * rows)
+
+
+def stats_json(tools, data, mask, sigma=None):
+    extra = ["--sigma", sigma] if sigma else []
+    return json.loads(run_tool(tools, "stats", "--dir", data, "--mask", mask, *extra, "--json"))
 
 
 def read_bytes(path):

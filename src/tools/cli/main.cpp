@@ -5,6 +5,7 @@
 // report and explore write only the file named by -o.
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tools/cli/commands.h"
@@ -18,17 +19,46 @@ using linesynth::tools::PageOptions;
 
 constexpr int usage_status = 2;
 
-// --dir, --mask and (unless `plot`, which draws no chi-squared) --sigma.
-void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request,
-                 bool sigma = true) {
+// --dir, --mask and --sigma.
+void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request) {
     command.add_option("--dir", request.dir,
                        "data directory (default: TAVO_DIR, else the platform's default)");
     command.add_option("--mask", request.mask_file,
                        "file of wavelength ranges \"low high\" to leave out, one per line");
-    if (sigma) {
-        command.add_option("--sigma", request.sigma_file,
-                           "file of row uncertainties: a count, then one value per record");
-    }
+    command.add_option("--sigma", request.sigma_file,
+                       "file of row uncertainties: a count, then one value per record");
+}
+
+// What `plot` and `report` draw, and how.
+struct PageFlags {
+    std::string residuals = "flux";
+    std::string title;
+    std::vector<CLI::Option*> titles;
+};
+
+void add_page(CLI::App& command, PageOptions& page, PageFlags& flags) {
+    add_request(command, page.request);
+    CLI::Option* fit = command.add_flag(
+        "--fit", page.fit,
+        "draw the model with the weights of `fit`, dashed (report: and list them)");
+    command.add_flag("--free", page.free, "with --fit: allow negative weights, as fit --free")
+        ->needs(fit);
+    command.add_flag("--components", page.components,
+                     "draw each set's contribution w(J) * component_J in a panel of its own");
+    command
+        .add_option("--residuals", flags.residuals,
+                    "flux: draw the residuals r (default); sigma: r / sigma (needs --sigma)")
+        ->check(CLI::IsMember({"flux", "sigma"}));
+    flags.titles.push_back(command.add_option(
+        "--title", flags.title, "the heading (default: the title record of vlt.txt)"));
+    command.add_option("--wavelength-unit", page.wavelength_unit,
+                       "the wavelength axis reads \"wavelength [TEXT]\"");
+    command.add_option("--flux-unit", page.flux_unit,
+                       "the flux and residual axes read \"flux [TEXT]\", \"residual [TEXT]\"");
+    command.add_option("--width", page.width, "the image's width in pixels (default 960)")
+        ->check(CLI::Range(480, 20000));
+    command.add_option("--height", page.height, "the image's height in pixels (default 600)")
+        ->check(CLI::Range(360, 20000));
 }
 
 void add_common(CLI::App& command, CommandOptions& options) {
@@ -57,14 +87,14 @@ int main(int argc, char** argv) {
     fit->add_flag("--write", options.write,
                   "replace synthesis.txt with the fitted weights, keeping synthesis.txt.bak");
     PageOptions page;
+    PageFlags flags;
     CLI::App* plot = app.add_subcommand(
         "plot", "draw observed and model spectra and the residuals as an SVG image");
-    add_request(*plot, page.request, false);
+    add_page(*plot, page, flags);
     plot->add_option("-o,--output", page.output, "the SVG file to write")->required();
     CLI::App* report = app.add_subcommand(
         "report", "write one self-contained HTML page with the plot and the fit's numbers");
-    add_request(*report, page.request);
-    report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
+    add_page(*report, page, flags);
     report->add_option("-o,--output", page.output, "the HTML file to write")->required();
     CLI::App* explore = app.add_subcommand(
         "explore", "write one HTML page on which the weights can be moved and the fit followed");
@@ -91,6 +121,20 @@ int main(int argc, char** argv) {
         return usage_status;
     }
 
+    if (plot->parsed() || report->parsed()) {
+        page.residuals_in_sigma = flags.residuals == "sigma";
+        if (page.residuals_in_sigma && page.request.sigma_file.empty()) {
+            const CLI::App* asked = app.get_subcommands().front();
+            linesynth::platform::write_stderr(
+                "linesynth-tools: --residuals sigma needs --sigma FILE\n" + asked->help());
+            return usage_status;
+        }
+        for (const CLI::Option* title : flags.titles) {
+            if (title->count() > 0) {
+                page.title = flags.title;
+            }
+        }
+    }
     std::string& dir = plot->parsed() || report->parsed() || explore->parsed()
                            ? page.request.dir
                            : options.request.dir;

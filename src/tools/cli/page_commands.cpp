@@ -4,7 +4,9 @@
 #include <array>
 #include <filesystem>
 
+#include "base/checked_math.h"
 #include "platform/platform.h"
+#include "tools/compare/failure_text.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -19,20 +21,101 @@ CommandOutput refused(const std::string& reason) {
     return {1, "", program + reason + "\n"};
 }
 
-PlotData plot_data(const Comparison& comparison) {
-    const RunParameters& parameters = comparison.data->parameters;
+// What both pictures show: the comparison and, with --fit, the suggested
+// weights and the rows the run would give with them.
+struct Drawn {
+    Comparison comparison;
+    std::optional<SuggestedFit> fit;
+    std::vector<ComparedRow> fitted_rows;
+};
+
+std::string title_of(const PageOptions& options, const RunParameters& parameters) {
+    return options.title ? *options.title
+                         : std::string(parameters.title_line, sizeof parameters.title_line);
+}
+
+// The last row that can be compared, masked or not.
+std::int32_t last_row(const Comparison& comparison) {
+    return comparable_count(comparison.kept->observed_count, comparison.data->store->point_count);
+}
+
+// Set J's contribution to the model at the compared rows, on the observed
+// scale: w(J) * component_J(I) * scale_fwd, with component_J(I) as its file
+// left it up to the file's count and 0 above (the model of weight_fit.h).
+PlotComponent contribution(const Drawn& drawn, std::int32_t set, float weight) {
+    const KeptColumns& kept = *drawn.comparison.kept;
+    const auto slot = static_cast<std::size_t>(set - 1);
+    const double scale = widen(weight) * widen(drawn.comparison.data->scales.scale_fwd);
+    PlotComponent component{set, {}};
+    for (const ComparedRow& row : drawn.comparison.rows) {
+        const double value = row.index <= kept.component_counts[slot]
+                                 ? static_cast<double>(kept.components[slot][row.index])
+                                 : 0.0;
+        component.values.push_back(value * scale);
+    }
+    return component;
+}
+
+PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
+    const Comparison& comparison = drawn.comparison;
+    const RunData& data = *comparison.data;
     PlotData plot;
-    plot.title.assign(parameters.title_line, sizeof parameters.title_line);
+    plot.title = title_of(options, data.parameters);
+    plot.wavelength_unit = options.wavelength_unit;
+    plot.flux_unit = options.flux_unit;
+    plot.width = options.width;
+    plot.height = options.height;
+    plot.residuals_in_sigma = options.residuals_in_sigma;
     for (const ComparedRow& row : comparison.rows) {
+        plot.index.push_back(row.index);
         plot.wavelength.push_back(static_cast<double>(row.wavelength));
         plot.observed.push_back(static_cast<double>(row.observed));
         plot.model.push_back(row.synthetic);
         plot.residual.push_back(residual(row));
+        if (!comparison.sigma.empty()) {
+            plot.sigma.push_back(row.sigma);
+        }
+    }
+    for (const ComparedRow& row : drawn.fitted_rows) {
+        plot.fitted_model.push_back(row.synthetic);
+        plot.fitted_residual.push_back(residual(row));
+    }
+    if (options.components) {
+        const std::int32_t sets = std::min(data.parameters.set_count, max_component_sets);
+        for (std::int32_t set = 1; set <= sets; ++set) {
+            const float weight = drawn.fit ? drawn.fit->weights[static_cast<std::size_t>(set - 1)]
+                                           : data.parameters.weight(set);
+            plot.components.push_back(contribution(drawn, set, weight));
+        }
+    }
+    const SpectrumStore& store = *data.store;
+    for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
+        if (masked(comparison.mask, store.wavelengths[index])) {
+            plot.masked_index.push_back(index);
+            plot.masked_wavelength.push_back(static_cast<double>(store.wavelengths[index]));
+            plot.masked_observed.push_back(static_cast<double>(store.observed[index]));
+        }
     }
     for (const MaskRange& range : comparison.mask) {
         plot.masks.emplace_back(range.low, range.high);
     }
     return plot;
+}
+
+// Each masked range with the rows it held among those that could be compared.
+std::vector<ReportMask> report_masks(const Comparison& comparison) {
+    std::vector<ReportMask> masks;
+    for (const MaskRange& range : comparison.mask) {
+        const std::vector<MaskRange> alone = {range};
+        ReportMask mask{range.low, range.high, 0};
+        for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
+            if (masked(alone, comparison.data->store->wavelengths[index])) {
+                ++mask.rows;
+            }
+        }
+        masks.push_back(mask);
+    }
+    return masks;
 }
 
 std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
@@ -76,6 +159,32 @@ std::optional<std::string> output_is_an_input(const PageOptions& options, std::i
         if (std::filesystem::equivalent(options.output, entry.second, ignored)) {
             return options.output + " is an input file; the output needs a name of its own";
         }
+    }
+    return std::nullopt;
+}
+
+// Loads the comparison, refuses an output that names an input, and runs the
+// fit when asked.
+std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) {
+    Comparison& comparison = drawn.comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return reason;
+    }
+    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
+        return reason;
+    }
+    if (options.fit) {
+        SuggestedFit suggested;
+        if (auto reason =
+                suggest_weights(comparison, options.request.dir,
+                                options.free ? FitMode::free : FitMode::non_negative, suggested)) {
+            return reason;
+        }
+        if (const auto failure = rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
+                                              comparison.rows, drawn.fitted_rows)) {
+            return "with the fitted weights: " + failure_text(*failure);
+        }
+        drawn.fit = std::move(suggested);
     }
     return std::nullopt;
 }
@@ -147,42 +256,37 @@ std::optional<std::string> write_whole_file(const std::string& path, std::string
 }
 
 CommandOutput run_plot(const PageOptions& options) {
-    Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
+    Drawn drawn;
+    if (auto reason = load_drawn(options, drawn)) {
         return refused(*reason);
     }
-    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
-        return refused(*reason);
-    }
-    if (auto reason = write_whole_file(options.output, plot_svg(plot_data(comparison)))) {
+    if (auto reason = write_whole_file(options.output, plot_svg(plot_data(options, drawn)))) {
         return refused(*reason);
     }
     return {};
 }
 
 CommandOutput run_report(const PageOptions& options) {
-    Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
+    Drawn drawn;
+    if (auto reason = load_drawn(options, drawn)) {
         return refused(*reason);
     }
+    const Comparison& comparison = drawn.comparison;
     const RunData& data = *comparison.data;
-    if (auto reason = output_is_an_input(options, data.parameters.set_count)) {
-        return refused(*reason);
-    }
     ReportData report;
-    report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
-    report.plot = plot_svg(plot_data(comparison));
+    report.title = title_of(options, data.parameters);
+    report.sigma_file = options.request.sigma_file;
+    PlotData plot = plot_data(options, drawn);
+    plot.show_title = false;
+    report.plot = plot_svg(plot);
     report.statistics = fit_statistics(comparison.rows);
+    report.masks = report_masks(comparison);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
         report.weights.push_back(data.parameters.weight(set));
     }
-    if (options.fit) {
-        SuggestedFit suggested;
-        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                          suggested)) {
-            return refused(*reason);
-        }
+    if (drawn.fit) {
+        const SuggestedFit& suggested = *drawn.fit;
         report.fit = SuggestedWeights{suggested.weights,    suggested.before.chi2,
                                       suggested.chi2_after, suggested.fit.at_bound,
                                       suggested.fit.rank,   suggested.fit.dependent};
@@ -209,21 +313,13 @@ CommandOutput run_report(const PageOptions& options) {
 }
 
 CommandOutput run_explore(const PageOptions& options) {
-    Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
+    Drawn drawn;
+    if (auto reason = load_drawn(options, drawn)) {
         return refused(*reason);
     }
-    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
-        return refused(*reason);
-    }
-    ExploreData page = explore_data(comparison);
-    if (options.fit) {
-        SuggestedFit suggested;
-        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                          suggested)) {
-            return refused(*reason);
-        }
-        page.fitted = suggested.weights;
+    ExploreData page = explore_data(drawn.comparison);
+    if (drawn.fit) {
+        page.fitted = drawn.fit->weights;
     }
     page.scale = options.scale;
     page.version = options.version;

@@ -5,6 +5,8 @@
 // status, and write their file whole or not at all.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tools/cli/commands.h"
@@ -13,9 +15,17 @@ namespace linesynth::tools {
 
 struct PageOptions {
     ComparisonRequest request;
-    std::string output;   // the file to write
-    bool fit = false;     // report, explore: the suggested weights beside those of synthesis.txt
-    bool scale = false;   // explore: a control for ref_a of the scale file
+    std::string output;       // the file to write
+    bool fit = false;         // the fitted model drawn, and on the page the suggested weights
+    bool scale = false;       // explore: a control for ref_a of the scale file
+    bool free = false;        // the fit lets weights take any sign, as fit --free
+    bool components = false;  // each set's contribution in a panel of its own
+    bool residuals_in_sigma = false;   // r / sigma instead of r (needs a sigma file)
+    std::optional<std::string> title;  // instead of the title record of vlt.txt
+    std::string wavelength_unit;
+    std::string flux_unit;
+    std::int32_t width = 960;  // pixels
+    std::int32_t height = 600;
     std::string version;  // of the tool, shown on the page
 };
 

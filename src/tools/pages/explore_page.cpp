@@ -8,17 +8,71 @@
 #include "tools/compare/number_text.h"
 #include "tools/pages/explore_assets.h"
 #include "tools/pages/markup_text.h"
+#include "tools/pages/plot_style.h"
 
 namespace linesynth::tools {
 namespace {
 
-// The drawing's colours and dashes, handed to the script with the data.
-constexpr std::string_view drawing_style =
-    "{\"observed\":\"#000000\",\"observedDash\":[],"
-    "\"model\":\"#d55e00\",\"modelDash\":[6,3],"
-    "\"residual\":\"#0072b2\",\"residualDash\":[],"
-    "\"band\":\"rgba(86,180,233,0.25)\",\"mask\":\"#f0e442\","
-    "\"axis\":\"#444444\",\"grid\":\"#e4e4e4\",\"text\":\"#222222\"}";
+// A line's style as the script draws it: {"colour", "width", "dashes": [...]}.
+void put_line_style(std::string& out, std::string_view name, const LineStyle& line) {
+    out += '"';
+    out += name;
+    out += "\":{\"colour\":\"";
+    out += line.colour;
+    out += "\",\"width\":";
+    out += shortest_text(line.width);
+    out += ",\"dashes\":[";
+    for (const char c : line.dashes) {
+        out += c == ' ' ? ',' : c;
+    }
+    out += "]},";
+}
+
+// The drawing rules of the companion's plots (plot_style.h), for the script.
+std::string drawing_style() {
+    std::string out = "{";
+    put_line_style(out, "observed", observed_line);
+    put_line_style(out, "model", model_line);
+    put_line_style(out, "fitted", fitted_line);
+    put_line_style(out, "maskedRows", masked_rows_line);
+    put_line_style(out, "zero", zero_line);
+    for (const auto& [name, colour] : {std::pair{"mask", mask_fill},
+                                       {"band", sigma_fill},
+                                       {"grid", grid_colour},
+                                       {"frame", frame_colour}}) {
+        out += '"';
+        out += name;
+        out += "\":\"";
+        out += colour;
+        out += "\",";
+    }
+    out += "\"text\":\"#222222\"}";
+    return out;
+}
+
+// The rows (from 1) before which the curve through `drawn` (rows in
+// ascending order) breaks, by the plots' rule (curve_breaks).
+std::vector<int> breaks_of(const ExploreData& data, const std::vector<int>& drawn) {
+    std::vector<int> breaks;
+    for (std::size_t k = 1; k < drawn.size(); ++k) {
+        const auto row = [&](int index) {
+            return DrawnRow{
+                index, static_cast<double>(data.wavelength[static_cast<std::size_t>(index - 1)])};
+        };
+        if (curve_breaks(row(drawn[k - 1]), row(drawn[k]), data.masks)) {
+            breaks.push_back(drawn[k]);
+        }
+    }
+    return breaks;
+}
+
+void put_integers(std::string& out, const std::vector<int>& values) {
+    out += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += (i > 0 ? "," : "") + std::to_string(values[i]);
+    }
+    out += ']';
+}
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') {
@@ -62,11 +116,20 @@ std::string data_json(const ExploreData& data) {
         put_array(out, data.sigma);
     }
     put_key(out, "masked");
-    out += '[';
-    for (std::size_t i = 0; i < data.masked.size(); ++i) {
-        out += (i > 0 ? "," : "") + std::to_string(data.masked[i]);
+    put_integers(out, data.masked);
+    std::vector<int> compared;
+    std::size_t next = 0;
+    for (int index = 1; index <= static_cast<int>(data.wavelength.size()); ++index) {
+        if (next < data.masked.size() && data.masked[next] == index) {
+            ++next;
+        } else {
+            compared.push_back(index);
+        }
     }
-    out += ']';
+    put_key(out, "comparedBreaks");
+    put_integers(out, breaks_of(data, compared));
+    put_key(out, "maskedBreaks");
+    put_integers(out, breaks_of(data, data.masked));
     put_key(out, "masks");
     out += '[';
     for (std::size_t i = 0; i < data.masks.size(); ++i) {
@@ -104,7 +167,7 @@ std::string data_json(const ExploreData& data) {
     put_key(out, "scale");
     out += data.scale ? "true" : "false";
     put_key(out, "style");
-    out += drawing_style;
+    out += drawing_style();
     out += "}\n";
     return out;
 }

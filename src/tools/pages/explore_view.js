@@ -17,6 +17,15 @@
     for (const row of data.masked) {
         rows.compared[row - 1] = 0;
     }
+    // Where a curve starts anew (the plots' rule, worked out by the program):
+    // 1 before a compared row, 2 before a masked row.
+    const breakBefore = new Uint8Array(n);
+    for (const row of data.comparedBreaks) {
+        breakBefore[row - 1] = 1;
+    }
+    for (const row of data.maskedBreaks) {
+        breakBefore[row - 1] = 2;
+    }
     const continuum = single(data.continuum);
     const components = data.components.map(single);
     const fileWeights = data.weights.map(Math.fround);
@@ -198,13 +207,15 @@
         }
     }
 
-    function finiteRange(columns) {
+    // Over the compared rows, or over every row with `all` (the observed
+    // spectrum is drawn in the masked rows too).
+    function finiteRange(columns, all) {
         let low = Infinity;
         let high = -Infinity;
         for (const column of columns) {
             for (let i = 0; i < n; i++) {
                 const v = column[i];
-                if (rows.compared[i] && Number.isFinite(v)) {
+                if ((all || rows.compared[i]) && Number.isFinite(v)) {
                     low = Math.min(low, v);
                     high = Math.max(high, v);
                 }
@@ -216,9 +227,16 @@
     // The panels' ranges stay where the data and the weights of the file (and
     // the fit) put them, so that the curves move and the axes do not.
     const initial = [fileWeights].concat(fitted ? [fitted] : []).map((w) => evaluate(w, fileRefA));
-    const wavelengthRange = finiteRange([rows.wavelength]);
+    // The model with the fitted weights (and ref_a), drawn dashed for reference.
+    const fittedResult = fitted
+        ? evaluate(fitted, fittedRefA === null ? fileRefA : fittedRefA)
+        : null;
+    const wavelengthRange = finiteRange([rows.wavelength], true);
+    const fluxRange = finiteRange(initial.filter((e) => e.model).map((e) => e.model));
+    const observedRange = finiteRange([rows.observed], true);
     const fluxAxis = roundAxis(
-        ...finiteRange([rows.observed].concat(initial.filter((e) => e.model).map((e) => e.model))),
+        Math.min(fluxRange[0], observedRange[0]),
+        Math.max(fluxRange[1], observedRange[1]),
         6
     );
     let largest = 0;
@@ -268,7 +286,7 @@
             panel.bottom -
             ((v - axis.first * axis.step) / ((axis.last - axis.first) * axis.step)) *
                 (panel.bottom - panel.top);
-        context.strokeStyle = style.axis;
+        context.strokeStyle = style.frame;
         context.fillStyle = style.text;
         context.lineWidth = 1;
         context.setLineDash([]);
@@ -297,22 +315,32 @@
         };
     }
 
-    // One path through the compared rows; a row left out (masked) or a value
-    // that is not finite ends the line, and the next compared row starts anew.
-    function drawCurve(x, y, values, colour, dash, width) {
-        context.strokeStyle = colour;
-        context.lineWidth = width;
-        context.setLineDash(dash);
+    function setLine(line) {
+        context.strokeStyle = line.colour;
+        context.lineWidth = line.width;
+        context.setLineDash(line.dashes);
+    }
+
+    // One path through the compared rows (or, with `masked`, the masked
+    // rows), broken where the plots break it; a value that is not finite
+    // breaks it too.
+    function drawCurve(x, y, values, line, masked) {
+        setLine(line);
         context.beginPath();
         let open = false;
+        const want = masked ? 0 : 1;
+        const mark = masked ? 2 : 1;
         for (let i = 0; i < n; i++) {
-            const py = rows.compared[i] ? y(values[i]) : NaN;
+            if (rows.compared[i] !== want) {
+                continue;
+            }
+            const py = y(values[i]);
             if (Number.isNaN(py)) {
                 open = false;
                 continue;
             }
             const px = x(rows.wavelength[i]);
-            if (open) {
+            if (open && breakBefore[i] !== mark) {
                 context.lineTo(px, py);
             } else {
                 context.moveTo(px, py);
@@ -329,21 +357,31 @@
         const close = (end) => {
             context.beginPath();
             for (let i = start; i < end; i++) {
-                context.lineTo(x(rows.wavelength[i]), y(rows.sigma[i]));
+                if (rows.compared[i]) {
+                    context.lineTo(x(rows.wavelength[i]), y(rows.sigma[i]));
+                }
             }
             for (let i = end - 1; i >= start; i--) {
-                context.lineTo(x(rows.wavelength[i]), y(-rows.sigma[i]));
+                if (rows.compared[i]) {
+                    context.lineTo(x(rows.wavelength[i]), y(-rows.sigma[i]));
+                }
             }
             context.fill();
         };
-        for (let i = 0; i <= n; i++) {
-            const inside = i < n && rows.compared[i] && Number.isFinite(rows.sigma[i]);
-            if (inside && start < 0) {
-                start = i;
-            } else if (!inside && start >= 0) {
+        for (let i = 0; i < n; i++) {
+            if (!rows.compared[i]) {
+                continue;
+            }
+            if (start >= 0 && (breakBefore[i] === 1 || !Number.isFinite(rows.sigma[i]))) {
                 close(i);
                 start = -1;
             }
+            if (start < 0 && Number.isFinite(rows.sigma[i])) {
+                start = i;
+            }
+        }
+        if (start >= 0) {
+            close(n);
         }
     }
 
@@ -374,16 +412,20 @@
         if (rows.sigma) {
             drawBand(x, yLower);
         }
-        context.strokeStyle = style.axis;
-        context.setLineDash([]);
+        setLine(style.zero);
         context.beginPath();
         context.moveTo(box.left, yLower(0));
         context.lineTo(box.right, yLower(0));
         context.stroke();
-        drawCurve(x, yUpper, rows.observed, style.observed, style.observedDash, 1.5);
+        drawCurve(x, yUpper, rows.observed, style.maskedRows, true);
+        drawCurve(x, yUpper, rows.observed, style.observed, false);
+        if (fittedResult && fittedResult.model) {
+            drawCurve(x, yUpper, fittedResult.model, style.fitted, false);
+            drawCurve(x, yLower, fittedResult.residual, style.fitted, false);
+        }
         if (result.model) {
-            drawCurve(x, yUpper, result.model, style.model, style.modelDash, 1.5);
-            drawCurve(x, yLower, result.residual, style.residual, style.residualDash, 1.2);
+            drawCurve(x, yUpper, result.model, style.model, false);
+            drawCurve(x, yLower, result.residual, style.model, false);
         }
         context.restore();
         // Wavelength ticks under the lower panel.
@@ -404,31 +446,34 @@
     // The key above the upper panel, in the order the curves are drawn.
     function drawLegend(box) {
         const keys = [
-            ["observed", style.observed, style.observedDash, "line"],
-            ["model", style.model, style.modelDash, "line"],
-            ["residual", style.residual, style.residualDash, "line"],
+            ["observed", style.observed],
+            ["model and residual", style.model],
         ];
-        if (rows.sigma) {
-            keys.push(["\u00b11 sigma", style.band, [], "box"]);
+        if (fittedResult) {
+            keys.push(["fitted weights", style.fitted]);
+        }
+        if (data.masked.length > 0) {
+            keys.push(["masked rows", style.maskedRows]);
         }
         if (data.masks.length > 0) {
-            keys.push(["masked", style.mask, [], "box"]);
+            keys.push(["masked range", style.mask]);
+        }
+        if (rows.sigma) {
+            keys.push(["\u00b11 sigma", style.band]);
         }
         context.textAlign = "left";
         context.textBaseline = "middle";
         let at = box.left;
         const y = frame.top / 2;
-        for (const [label, colour, dash, kind] of keys) {
-            if (kind === "line") {
-                context.strokeStyle = colour;
-                context.lineWidth = 2;
-                context.setLineDash(dash);
+        for (const [label, line] of keys) {
+            if (typeof line === "object") {
+                setLine(line);
                 context.beginPath();
                 context.moveTo(at, y);
                 context.lineTo(at + 24, y);
                 context.stroke();
             } else {
-                context.fillStyle = colour;
+                context.fillStyle = line;
                 context.fillRect(at, y - 6, 24, 12);
             }
             context.fillStyle = style.text;

@@ -1,6 +1,9 @@
 #include "tools/pages/markup_text.h"
 
+#include <array>
+#include <charconv>
 #include <cstddef>
+#include <system_error>
 
 namespace linesynth::tools {
 namespace {
@@ -87,6 +90,13 @@ void append_escaped(std::string& out, std::string_view text) {
 std::string_view without_trailing_blanks(std::string_view text) {
     const std::size_t end = text.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+}
+
+std::string six_digits(double value) {
+    std::array<char, 32> text;
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value + 0.0,
+                                            std::chars_format::general, 6);
+    return error == std::errc() ? std::string(text.data(), end) : std::string();
 }
 
 }  // namespace linesynth::tools

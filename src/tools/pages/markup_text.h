@@ -2,6 +2,7 @@
 // character data or inside a quoted attribute value. One rule serves both
 // languages, so the plot can be written alone or inline in the report.
 //   "<b>&\"'"          -> "&lt;b&gt;&amp;&quot;&#39;"
+//   "]]>"              -> "]]&gt;"             (no CDATA section can end early)
 //   "6563 \xC3\x85"    -> "6563 \xC3\x85"     (well-formed UTF-8 is kept as it is)
 //   "caf\xE9"          -> "caf\xEF\xBF\xBD"   (a byte outside well-formed UTF-8 -> U+FFFD)
 //   "a\x01" "b"        -> "a\xEF\xBF\xBD" "b" (control characters other than tab, line
@@ -20,5 +21,12 @@ void append_escaped(std::string& out, std::string_view text);
 // `text` without its trailing blanks: the title record is padded with them.
 //   "H-alpha   " -> "H-alpha";  "   " -> ""
 std::string_view without_trailing_blanks(std::string_view text);
+
+// A computed value as a reader takes it in: six significant digits, trailing
+// zeros dropped, powers of ten written out only for very small or large
+// values (the exact values are in the commands' JSON):
+//   0.02932168489030386 -> "0.0293217";  14 -> "14";  -0.5 -> "-0.5"
+//   1234567 -> "1.23457e+06";  0.000025 -> "2.5e-05";  NaN -> "nan"
+std::string six_digits(double value);
 
 }  // namespace linesynth::tools

@@ -21,7 +21,8 @@ constexpr std::string_view page_style =
     "th,td{text-align:left;padding:.15em 1em .15em 0;vertical-align:top}\n"
     "td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}\n"
     "code{font-size:.85em;overflow-wrap:anywhere;word-break:break-all}\n"
-    "footer{margin-top:2em;color:#666;font-size:.9em}\n";
+    "footer{margin-top:2em;color:#666;font-size:.9em}\n"
+    ".note{color:#555;font-size:.9em}\n";
 
 std::string shortest(double value) {
     return shortest_text(value);
@@ -61,19 +62,23 @@ std::string set_list(const std::vector<std::int32_t>& sets) {
     return text.empty() ? "none" : text;
 }
 
-void put_statistics(std::string& out, const FitStatistics& s) {
+void put_statistics(std::string& out, const ReportData& data) {
+    const FitStatistics& s = data.statistics;
     out += "<h2>Fit statistics</h2>\n<div class=\"scroll\"><table id=\"statistics\">\n";
     put_number_row(out, "points", "compared rows", shortest(s.points));
-    put_number_row(out, "mean", "mean residual", shortest(s.mean));
-    put_number_row(out, "rms", "RMS of the residuals", shortest(s.rms));
-    put_number_row(out, "mean_abs", "mean absolute residual", shortest(s.mean_abs));
-    put_number_row(out, "max_abs", "largest absolute residual", shortest(s.max_abs));
+    put_number_row(out, "mean", "mean residual", six_digits(s.mean));
+    put_number_row(out, "rms", "RMS of the residuals", six_digits(s.rms));
+    put_number_row(out, "mean_abs", "mean absolute residual", six_digits(s.mean_abs));
+    put_number_row(out, "max_abs", "largest absolute residual", six_digits(s.max_abs));
     put_number_row(out, "max_abs_wavelength", "&#8230; at wavelength",
                    shortest(s.max_abs_wavelength));
-    put_number_row(out, "chi2", "chi-squared", shortest(s.chi2));
-    put_number_row(out, "chi2_per_point", "chi-squared per row", shortest(s.chi2_per_point));
+    put_number_row(out, "chi2",
+                   data.sigma_file.empty() ? "sum of squared residuals (sigma 1 for every row)"
+                                           : "chi-squared",
+                   six_digits(s.chi2));
+    put_number_row(out, "chi2_per_point", "chi-squared per row", six_digits(s.chi2_per_point));
     put_number_row(out, "adev_percent", "mean absolute deviation (%)",
-                   s.adev_percent ? shortest(*s.adev_percent) : "none");
+                   s.adev_percent ? six_digits(*s.adev_percent) : "none");
     out += "</table></div>\n";
 }
 
@@ -92,7 +97,9 @@ void put_weights(std::string& out, const ReportData& data) {
         out += "</td>";
         if (data.fit) {
             out += "<td class=\"n\">";
-            out += i < data.fit->weights.size() ? shortest(data.fit->weights[i]) : "";
+            out += i < data.fit->weights.size()
+                       ? six_digits(static_cast<double>(data.fit->weights[i]))
+                       : "";
             out += "</td>";
         }
         out += "</tr>\n";
@@ -102,9 +109,9 @@ void put_weights(std::string& out, const ReportData& data) {
         const SuggestedWeights& fit = *data.fit;
         out += "<div class=\"scroll\"><table id=\"fit\">\n";
         put_number_row(out, "chi2_before", "chi-squared with the weights of synthesis.txt",
-                       shortest(fit.chi2_before));
+                       six_digits(fit.chi2_before));
         put_number_row(out, "chi2_after", "chi-squared with the suggested weights",
-                       shortest(fit.chi2_after));
+                       six_digits(fit.chi2_after));
         put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.at_bound));
         put_number_row(out, "rank", "rank of the fit", shortest(fit.rank));
         if (!fit.dependent.empty()) {
@@ -112,6 +119,26 @@ void put_weights(std::string& out, const ReportData& data) {
         }
         out += "</table></div>\n";
     }
+}
+
+void put_masks(std::string& out, const std::vector<ReportMask>& masks) {
+    out += "<h2>Masks</h2>\n";
+    if (masks.empty()) {
+        out += "<p id=\"masks\">No masked ranges: every row was compared.</p>\n";
+        return;
+    }
+    out += "<div class=\"scroll\"><table id=\"masks\">\n";
+    out += "<tr><th>from</th><th>to</th><th>rows removed</th></tr>\n";
+    for (const ReportMask& mask : masks) {
+        out += "<tr><td class=\"n\">";
+        out += shortest(mask.low);
+        out += "</td><td class=\"n\">";
+        out += shortest(mask.high);
+        out += "</td><td class=\"n\">";
+        out += shortest(mask.rows);
+        out += "</td></tr>\n";
+    }
+    out += "</table></div>\n";
 }
 
 void put_calibration(std::string& out, const ReportData& data) {
@@ -180,11 +207,23 @@ std::string report_page(const ReportData& data) {
     out += page_style;
     out += "</style>\n</head>\n<body>\n<h1 id=\"title\">";
     put_escaped(out, title);
-    out += "</h1>\n<div class=\"plot\">\n";
+    out += "</h1>\n<p id=\"sigma\">";
+    if (data.sigma_file.empty()) {
+        out += "no sigma: every row weighs 1";
+    } else {
+        out += "sigma file ";
+        put_escaped(out, data.sigma_file);
+    }
+    out += "</p>\n<div class=\"plot\">\n";
     out += data.plot;
     out += "</div>\n";
-    put_statistics(out, data.statistics);
+    out +=
+        "<p class=\"note\">Computed values are rounded to 6 significant digits; "
+        "<code>linesynth-tools stats --json</code> and <code>fit --json</code> give them "
+        "exactly.</p>\n";
+    put_statistics(out, data);
     put_weights(out, data);
+    put_masks(out, data.masks);
     put_calibration(out, data);
     put_normalisation(out, data);
     put_files(out, data.files);

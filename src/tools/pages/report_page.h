@@ -2,16 +2,19 @@
 // fit, and needs nothing else (no script, no style sheet, font or image from
 // outside), so that it opens from a file, offline, and can be sent on.
 //
-// Sections, in order: the title, the plot (inline SVG), the fit statistics,
-// the weights (with the suggested ones when a fit ran), the calibration, the
-// normalisation, the input files with their sizes and SHA-256 digests, and the
-// tool's version. There is no time stamp: the same data give the same bytes.
-// Every text that comes from a data file is escaped (markup_text.h).
+// Sections, in order: the title (once, as the heading), where sigma came
+// from, the plot (inline SVG), the fit statistics, the weights (with the
+// suggested ones when a fit ran), the masks with the rows each removed, the
+// calibration, the normalisation, the input files with their sizes and SHA-256
+// digests, and the tool's version. There is no time stamp: the same data give
+// the same bytes. Every text that comes from a data file or the command line
+// is escaped (markup_text.h).
 //
-// Numbers are written as the shortest text that reads back as the same value
-// (number_text.h): doubles as doubles, the 32-bit reals of the files and of
-// the tables as 32-bit reals, as the stats command prints them:
-//   0.1 (double) -> "0.1";  wavelength 6562.8f -> "6562.8" (not "6562.7998046875")
+// Computed values are written for people, to six significant digits
+// (six_digits in markup_text.h), and the page says that the commands' JSON
+// holds them exactly. Values read from the files are written as the shortest
+// text that reads back as the same 32-bit real (number_text.h):
+//   chi-squared 0.02932168489030386 -> "0.0293217";  weight 0.3f -> "0.3"
 #pragma once
 
 #include <cstdint>
@@ -41,10 +44,19 @@ struct ReportFile {
     std::string sha256;  // 64 lower-case hexadecimal digits
 };
 
+// A masked range and the rows it held among those that could be compared.
+struct ReportMask {
+    double low = 0;
+    double high = 0;
+    std::int32_t rows = 0;
+};
+
 struct ReportData {
-    std::string title;  // the title record; trailing blanks are dropped
-    std::string plot;   // the <svg> element (svg_plot.h)
+    std::string title;       // the title record or --title; trailing blanks are dropped
+    std::string sigma_file;  // as named on the command line; empty: unit sigmas
+    std::string plot;        // the <svg> element (svg_plot.h)
     FitStatistics statistics;
+    std::vector<ReportMask> masks;
     std::vector<float> weights;  // of the weights file, set 1 first
     std::optional<SuggestedWeights> fit;
     CalibrationSet calibration;

@@ -10,25 +10,21 @@
 #include <tuple>
 
 #include "tools/pages/markup_text.h"
+#include "tools/pages/plot_style.h"
 
 namespace linesynth::tools {
 namespace {
 
-// The image's frame, in SVG units. The two panels share the left and right
-// edges; the lower one is shorter because residuals need less detail.
-constexpr double image_width = 960;
-constexpr double image_height = 600;
-constexpr double panel_left = 80;
-constexpr double panel_right = 940;
-constexpr double upper_top = 60;
-constexpr double upper_bottom = 380;
-constexpr double lower_top = 400;
-constexpr double lower_bottom = 540;
+// The frame, in SVG units (one unit is one pixel at the image's own size).
+// The panels share the left and right edges; the title and the legend sit
+// above them, the wavelength ticks and label below.
+constexpr double margin_left = 80;
+constexpr double margin_right = 20;
+constexpr double margin_bottom = 56;
+constexpr double panel_gap = 20;
+constexpr double legend_row = 16;
 
-constexpr std::string_view observed_colour = "#1f77b4";
-constexpr std::string_view model_colour = "#d62728";
-constexpr std::string_view residual_colour = "#2ca02c";
-constexpr std::string_view mask_colour = "#fde7b0";
+constexpr std::string_view minus_sign = "\xE2\x88\x92";  // U+2212
 
 // Values beyond this are drawn as if they were this, so that differences of
 // extreme values stay finite.
@@ -69,23 +65,27 @@ double clamp_drawn(double value) {
     return std::clamp(value, -largest_drawn, largest_drawn);
 }
 
-// The finite range of the columns, or 0 to 1 when none of their values is finite.
-std::pair<double, double> finite_range(std::initializer_list<const std::vector<double>*> columns) {
+// The finite range of some values, or nothing when none is finite.
+struct Range {
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
-    for (const std::vector<double>* column : columns) {
-        for (const double v : *column) {
-            if (std::isfinite(v)) {
-                low = std::min(low, clamp_drawn(v));
-                high = std::max(high, clamp_drawn(v));
-            }
+
+    void add(double value) {
+        if (std::isfinite(value)) {
+            low = std::min(low, clamp_drawn(value));
+            high = std::max(high, clamp_drawn(value));
         }
     }
-    if (low > high) {
-        return {0, 1};
+    void add(const std::vector<double>& values) {
+        for (const double v : values) {
+            add(v);
+        }
     }
-    return {low, high};
-}
+    // 0 to 1 when nothing finite was added.
+    std::pair<double, double> ends() const {
+        return low > high ? std::pair<double, double>{0, 1} : std::pair<double, double>{low, high};
+    }
+};
 
 // A single value, or a range too narrow for any round step, widened by 5 % of
 // its size on each side (or by 1 around zero); anything else as it is.
@@ -123,6 +123,12 @@ struct Scale {
 // so that the spectrum fills the panel's width.
 enum class Ends { ticks, data };
 
+// At most `wanted` intervals, fewer on a short stretch so that the labels
+// (12 units high) keep apart, but never fewer than round_axis needs.
+std::int32_t intervals_for(double length, std::int32_t wanted) {
+    return std::clamp(static_cast<std::int32_t>(std::abs(length) / 28), 3, wanted);
+}
+
 Scale make_scale(std::pair<double, double> range, std::int32_t max_intervals, double from,
                  double to, Ends ends) {
     Scale scale;
@@ -155,15 +161,45 @@ void put_attribute(std::string& out, std::string_view name, double value) {
     out += '"';
 }
 
+void put_attribute(std::string& out, std::string_view name, std::string_view value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    out += value;
+    out += '"';
+}
+
+// The stroke attributes of a line style.
+void put_stroke(std::string& out, const LineStyle& style) {
+    put_attribute(out, "stroke", style.colour);
+    out += " stroke-width=\"";
+    put_fixed(out, style.width, 1);
+    out += '"';
+    if (!style.dashes.empty()) {
+        put_attribute(out, "stroke-dasharray", style.dashes);
+    }
+}
+
 void put_line(std::string& out, double x1, double y1, double x2, double y2,
-              std::string_view style) {
+              const LineStyle& style) {
     out += "<line";
     put_attribute(out, "x1", x1);
     put_attribute(out, "y1", y1);
     put_attribute(out, "x2", x2);
     put_attribute(out, "y2", y2);
-    out += ' ';
-    out += style;
+    put_stroke(out, style);
+    out += "/>\n";
+}
+
+void put_rect(std::string& out, double x, double y, double width, double height,
+              std::string_view fill, std::string_view extra = {}) {
+    out += "<rect";
+    out += extra;
+    put_attribute(out, "x", x);
+    put_attribute(out, "y", y);
+    put_attribute(out, "width", width);
+    put_attribute(out, "height", height);
+    put_attribute(out, "fill", fill);
     out += "/>\n";
 }
 
@@ -172,9 +208,7 @@ void put_text(std::string& out, double x, double y, std::string_view anchor, std
     out += "<text";
     put_attribute(out, "x", x);
     put_attribute(out, "y", y);
-    out += " text-anchor=\"";
-    out += anchor;
-    out += '"';
+    put_attribute(out, "text-anchor", anchor);
     if (!extra.empty()) {
         out += ' ';
         out += extra;
@@ -182,13 +216,6 @@ void put_text(std::string& out, double x, double y, std::string_view anchor, std
     out += '>';
     append_escaped(out, text);
     out += "</text>\n";
-}
-
-void put_tick_label(std::string& out, double x, double y, std::string_view anchor, const Axis& axis,
-                    std::int32_t index) {
-    std::string label;
-    put_fixed(label, tick_value(axis, index), label_decimals(axis));
-    put_text(out, x, y, anchor, label);
 }
 
 // A label turned to read upwards, centred on the panel's height.
@@ -202,114 +229,323 @@ void put_side_label(std::string& out, double top, double bottom, std::string_vie
     put_text(out, 20, y, "middle", text, turn);
 }
 
-// The shaded ranges of one panel, drawn first so that everything else lies on top.
-void put_masks(std::string& out, const PlotData& data, const Scale& x, double top, double bottom) {
-    for (const auto& [low, high] : data.masks) {
-        if (high < x.low || low > x.high) {
+// "name [unit]", or the name alone without a unit.
+std::string with_unit(std::string_view name, std::string_view unit) {
+    std::string text(name);
+    if (!unit.empty()) {
+        text += " [";
+        text += unit;
+        text += ']';
+    }
+    return text;
+}
+
+// The characters of a UTF-8 text (its bytes that do not continue a sequence).
+double characters(std::string_view text) {
+    return static_cast<double>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// Where a new path segment starts: at the first row and after every break.
+std::vector<bool> segment_starts(const std::vector<std::int32_t>& index,
+                                 const std::vector<double>& wavelength,
+                                 const std::vector<std::pair<double, double>>& masks) {
+    const std::size_t rows = std::min(index.size(), wavelength.size());
+    std::vector<bool> starts(rows, true);
+    for (std::size_t i = 1; i < rows; ++i) {
+        starts[i] =
+            curve_breaks({index[i - 1], wavelength[i - 1]}, {index[i], wavelength[i]}, masks);
+    }
+    return starts;
+}
+
+// The rows of a curve in image coordinates, with where its segments start.
+struct Trace {
+    const std::vector<double>* xs;
+    const std::vector<bool>* starts;
+    const Scale* x;
+};
+
+// How a curve writes a run of rows that lie on one level (to the tenth of a
+// unit that is written) with x running one way: every row, or only the ends,
+// which draw the same line in fewer bytes (a component is 0 over most rows,
+// a band's edge is flat where sigma is).
+enum class LevelRuns { every_row, ends_only };
+
+using Point = std::pair<double, double>;
+
+std::string coordinate_text(double value) {
+    std::string text;
+    put_coordinate(text, value);
+    return text;
+}
+
+// Whether point i lies inside a level run: on the level of both neighbours
+// and between them in x, so that the line from one to the other covers it.
+bool inside_level_run(const std::vector<Point>& points, std::size_t i) {
+    if (i == 0 || i + 1 >= points.size()) {
+        return false;
+    }
+    const std::string level = coordinate_text(points[i].second);
+    return level == coordinate_text(points[i - 1].second) &&
+           level == coordinate_text(points[i + 1].second) &&
+           (points[i].first - points[i - 1].first) * (points[i + 1].first - points[i].first) >= 0;
+}
+
+// One segment of a path: "M" and its points, the points after the first
+// being implicit line-tos; a space before it unless it is the path's first.
+void put_segment(std::string& out, const std::vector<Point>& points, bool first_segment,
+                 LevelRuns runs) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i != 0 && runs == LevelRuns::ends_only && inside_level_run(points, i)) {
             continue;
         }
-        double left = x(low);
-        double right = x(high);
+        out += i != 0 ? " " : first_segment ? "M" : " M";
+        put_coordinate(out, points[i].first);
+        out += ',';
+        put_coordinate(out, points[i].second);
+    }
+}
+
+// The rows [first, end) of each segment of a trace, in turn.
+template <typename Visit>
+void for_each_segment(const Trace& trace, std::size_t rows, Visit visit) {
+    std::size_t first = 0;
+    while (first < rows) {
+        std::size_t end = first + 1;
+        while (end < rows && !(*trace.starts)[end]) {
+            ++end;
+        }
+        visit(first, end);
+        first = end;
+    }
+}
+
+// One <path> for a curve, a segment for each stretch between breaks, so that
+// a masked range is never bridged.
+void put_curve(std::string& out, std::string_view name, const LineStyle& style, const Trace& trace,
+               const std::vector<double>& ys, const Scale& y,
+               LevelRuns runs = LevelRuns::every_row) {
+    const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), ys.size()});
+    if (rows == 0) {
+        return;
+    }
+    out += "<path";
+    put_attribute(out, "class", name);
+    out += " fill=\"none\"";
+    put_stroke(out, style);
+    out += " stroke-linejoin=\"round\" d=\"";
+    std::vector<Point> points;
+    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
+        points.clear();
+        for (std::size_t i = first; i < end; ++i) {
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(ys[i]));
+        }
+        put_segment(out, points, first == 0, runs);
+    });
+    out += "\"/>\n";
+}
+
+// The band from -half to +half around zero, one closed shape per segment.
+void put_band(std::string& out, const Trace& trace, const std::vector<double>& half,
+              const Scale& y) {
+    const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), half.size()});
+    if (rows == 0) {
+        return;
+    }
+    out += "<path class=\"sigma\"";
+    put_attribute(out, "fill", sigma_fill);
+    out += " d=\"";
+    std::vector<Point> points;
+    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
+        points.clear();
+        for (std::size_t i = first; i < end; ++i) {
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(half[i]));
+        }
+        for (std::size_t i = end; i-- > first;) {
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y(-half[i]));
+        }
+        put_segment(out, points, first == 0, LevelRuns::ends_only);
+        out += 'Z';
+    });
+    out += "\"/>\n";
+}
+
+// Whether a masked range reaches the wavelength axis (and so is drawn).
+bool on_axis(const std::pair<double, double>& range, const Scale& x) {
+    return !(range.second < x.low || range.first > x.high);
+}
+
+struct Panel {
+    double top = 0;
+    double bottom = 0;
+};
+
+// The shaded ranges of one panel, drawn first so that everything else lies on top.
+void put_masks(std::string& out, const PlotData& data, const Scale& x, const Panel& panel) {
+    for (const auto& range : data.masks) {
+        if (!on_axis(range, x)) {
+            continue;
+        }
+        double left = x(range.first);
+        double right = x(range.second);
         if (right - left < 1) {
             const double middle = (left + right) / 2;
             left = middle - 0.5;
             right = middle + 0.5;
         }
-        out += "<rect class=\"mask\"";
-        put_attribute(out, "x", left);
-        put_attribute(out, "y", top);
-        put_attribute(out, "width", right - left);
-        put_attribute(out, "height", bottom - top);
-        out += " fill=\"";
-        out += mask_colour;
-        out += "\"/>\n";
+        put_rect(out, left, panel.top, right - left, panel.bottom - panel.top, mask_fill,
+                 " class=\"mask\"");
     }
 }
 
-// Grid lines at the wavelength ticks, the frame, and the value ticks with labels.
-void put_panel_frame(std::string& out, const Scale& x, const Scale& y, double top, double bottom) {
+constexpr LineStyle grid_line{grid_colour, 1.0, ""};
+constexpr LineStyle tick_line{frame_colour, 1.0, ""};
+
+// Grid lines at the wavelength ticks, and the value ticks with labels and grid lines.
+void put_grid(std::string& out, const Scale& x, const Scale& y, const Panel& panel) {
     for (std::int32_t i = 0; i <= x.axis.intervals; ++i) {
         if (!on_scale(x, i)) {
             continue;
         }
         const double at = x(tick_value(x.axis, i));
-        put_line(out, at, top, at, bottom, "stroke=\"#e0e0e0\"");
+        put_line(out, at, panel.top, at, panel.bottom, grid_line);
     }
     for (std::int32_t i = 0; i <= y.axis.intervals; ++i) {
         const double at = y(tick_value(y.axis, i));
-        put_line(out, panel_left, at, panel_right, at, "stroke=\"#e0e0e0\"");
-        put_line(out, panel_left - 5, at, panel_left, at, "stroke=\"#333333\"");
-        put_tick_label(out, panel_left - 8, at + 4, "end", y.axis, i);
+        put_line(out, x.from, at, x.to, at, grid_line);
+        put_line(out, x.from - 5, at, x.from, at, tick_line);
+        put_text(out, x.from - 8, at + 4, "end", tick_label(y.axis, i));
     }
+}
+
+// The frame goes on top of the curves, which may run along the panel's edge.
+void put_frame(std::string& out, const Scale& x, const Panel& panel) {
     out += "<rect";
-    put_attribute(out, "x", panel_left);
-    put_attribute(out, "y", top);
-    put_attribute(out, "width", panel_right - panel_left);
-    put_attribute(out, "height", bottom - top);
-    out += " fill=\"none\" stroke=\"#333333\"/>\n";
+    put_attribute(out, "x", x.from);
+    put_attribute(out, "y", panel.top);
+    put_attribute(out, "width", x.to - x.from);
+    put_attribute(out, "height", panel.bottom - panel.top);
+    out += " fill=\"none\"";
+    put_attribute(out, "stroke", frame_colour);
+    out += "/>\n";
 }
 
-void put_series(std::string& out, std::string_view name, std::string_view colour,
-                const std::vector<double>& xs, const std::vector<double>& ys, const Scale& x,
-                const Scale& y) {
-    out += "<polyline class=\"";
-    out += name;
-    out += "\" fill=\"none\" stroke=\"";
-    out += colour;
-    out += "\" stroke-width=\"1.5\" stroke-linejoin=\"round\" points=\"";
-    const std::size_t rows = std::min(xs.size(), ys.size());
-    for (std::size_t i = 0; i < rows; ++i) {
-        if (i != 0) {
-            out += ' ';
+struct LegendEntry {
+    std::string_view label;
+    LineStyle line;
+    std::string_view fill;  // set: a band sample instead of a line
+};
+
+std::vector<LegendEntry> legend_entries(const PlotData& data, const Scale& x) {
+    std::vector<LegendEntry> entries = {{"observed", observed_line, {}}, {"model", model_line, {}}};
+    if (!data.fitted_model.empty()) {
+        entries.push_back({"fitted model", fitted_line, {}});
+    }
+    if (!data.masked_wavelength.empty()) {
+        entries.push_back({"masked rows", masked_rows_line, {}});
+    }
+    if (std::any_of(data.masks.begin(), data.masks.end(),
+                    [&](const auto& range) { return on_axis(range, x); })) {
+        entries.push_back({"masked range", {}, mask_fill});
+    }
+    if (!data.sigma.empty()) {
+        entries.push_back(
+            {"\xC2\xB1"
+             "1 sigma",
+             {},
+             sigma_fill});  // U+00B1
+    }
+    return entries;
+}
+
+// A sample 24 units long, then the label at about 7 units a letter, then a gap.
+double entry_width(const LegendEntry& entry) {
+    return 24 + 6 + 7 * characters(entry.label) + 16;
+}
+
+// The legend's rows from the right edge leftwards, wrapped when the image is
+// too narrow for one row: the row of each entry, and the count of rows.
+std::pair<std::vector<std::int32_t>, std::int32_t> legend_rows(
+    const std::vector<LegendEntry>& entries, double room) {
+    std::vector<std::int32_t> rows;
+    std::int32_t row = 0;
+    double used = 0;
+    for (const LegendEntry& entry : entries) {
+        if (used > 0 && used + entry_width(entry) > room) {
+            ++row;
+            used = 0;
         }
-        put_coordinate(out, x(xs[i]));
-        out += ',';
-        put_coordinate(out, y(ys[i]));
+        used += entry_width(entry);
+        rows.push_back(row);
     }
-    out += "\"/>\n";
+    return {rows, row + 1};
 }
 
-void put_legend(std::string& out, bool masked) {
-    struct Entry {
-        std::string_view label;
-        std::string_view colour;
-        bool band;
-    };
-    const Entry entries[] = {{"observed", observed_colour, false},
-                             {"model", model_colour, false},
-                             {"residual", residual_colour, false},
-                             {"masked", mask_colour, true}};
-    const std::size_t count = masked ? 4 : 3;
-    // A sample 24 units long, then the label at about 7 units a letter, then a gap.
-    const auto width = [](const Entry& entry) {
-        return 24 + 6 + 7 * static_cast<double>(entry.label.size()) + 20;
-    };
-    double x = panel_right;
-    for (std::size_t i = 0; i < count; ++i) {
-        x -= width(entries[i]);
-    }
+void put_legend(std::string& out, const std::vector<LegendEntry>& entries, double right,
+                double room, double top) {
+    const auto [rows, count] = legend_rows(entries, room);
     out += "<g class=\"legend\">\n";
-    for (std::size_t i = 0; i < count; ++i) {
-        const Entry& entry = entries[i];
-        if (entry.band) {
-            out += "<rect";
-            put_attribute(out, "x", x);
-            put_attribute(out, "y", 40);
-            put_attribute(out, "width", 24);
-            put_attribute(out, "height", 10);
-            out += " fill=\"";
-            out += entry.colour;
-            out += "\"/>\n";
-        } else {
-            std::string style = "stroke=\"";
-            style += entry.colour;
-            style += "\" stroke-width=\"2\"";
-            put_line(out, x, 45, x + 24, 45, style);
+    for (std::int32_t row = 0; row < count; ++row) {
+        double x = right;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (rows[i] == row) {
+                x -= entry_width(entries[i]);
+            }
         }
-        put_text(out, x + 30, 49, "start", entry.label);
-        x += width(entry);
+        const double y = top + legend_row * row + legend_row / 2;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (rows[i] != row) {
+                continue;
+            }
+            const LegendEntry& entry = entries[i];
+            if (!entry.fill.empty()) {
+                put_rect(out, x, y - 5, 24, 10, entry.fill);
+            } else {
+                put_line(out, x, y, x + 24, y, entry.line);
+            }
+            put_text(out, x + 30, y + 4, "start", entry.label);
+            x += entry_width(entry);
+        }
     }
     out += "</g>\n";
+}
+
+// r / sigma row by row, or r itself.
+std::vector<double> drawn_residuals(const PlotData& data, const std::vector<double>& residual) {
+    if (!data.residuals_in_sigma || data.sigma.empty()) {
+        return residual;
+    }
+    std::vector<double> scaled(residual.size());
+    for (std::size_t i = 0; i < residual.size() && i < data.sigma.size(); ++i) {
+        scaled[i] = residual[i] / data.sigma[i];
+    }
+    return scaled;
+}
+
+// The set's number beside its largest departure from zero (the first, when
+// several are as large), in the set's colour, kept inside the panel.
+void put_component_label(std::string& out, const PlotComponent& component, const Trace& trace,
+                         const Scale& y, const Panel& panel, const LineStyle& style) {
+    const std::size_t rows = std::min(component.values.size(), trace.xs->size());
+    if (rows == 0) {
+        return;
+    }
+    std::size_t at = 0;
+    for (std::size_t i = 1; i < rows; ++i) {
+        if (std::abs(component.values[i]) > std::abs(component.values[at])) {
+            at = i;
+        }
+    }
+    const double x = std::min((*trace.x)((*trace.xs)[at]) + 3, trace.x->to - 12);
+    const double below = component.values[at] < 0 ? 12 : -3;
+    const double ypos =
+        std::clamp(y(component.values[at]) + below, panel.top + 11, panel.bottom - 2);
+    std::string fill = "font-size=\"11\" fill=\"";
+    fill += style.colour;
+    fill += '"';
+    put_text(out, x, ypos, "start", std::to_string(component.set), fill);
 }
 
 }  // namespace
@@ -347,58 +583,162 @@ double tick_value(const Axis& axis, std::int32_t index) {
     return value + 0.0;
 }
 
-std::string plot_svg(const PlotData& data) {
-    const Scale x =
-        make_scale(finite_range({&data.wavelength}), 8, panel_left, panel_right, Ends::data);
-    const Scale upper = make_scale(finite_range({&data.observed, &data.model}), 6, upper_bottom,
-                                   upper_top, Ends::ticks);
-    // The residual axis always holds zero, so the zero line can be drawn.
-    std::pair<double, double> residuals = finite_range({&data.residual});
-    residuals.first = std::min(residuals.first, 0.0);
-    residuals.second = std::max(residuals.second, 0.0);
-    const Scale lower = make_scale(residuals, 4, lower_bottom, lower_top, Ends::ticks);
+std::string tick_label(const Axis& axis, std::int32_t index) {
+    std::string label;
+    put_fixed(label, tick_value(axis, index), label_decimals(axis));
+    if (!label.empty() && label.front() == '-') {
+        label.replace(0, 1, minus_sign);
+    }
+    return label;
+}
 
+std::string plot_svg(const PlotData& data) {
+    const double width = std::max(data.width, 1);
+    const double height = std::max(data.height, 1);
+    const double left = margin_left;
+    const double right = std::max(width - margin_right, left + 1);
     const std::string_view title = without_trailing_blanks(data.title);
+    Range wavelengths;
+    wavelengths.add(data.wavelength);
+    wavelengths.add(data.masked_wavelength);
+    const Scale x = make_scale(wavelengths.ends(),
+                               std::clamp(static_cast<std::int32_t>((right - left) / 80), 4, 8),
+                               left, right, Ends::data);
+    const std::vector<LegendEntry> entries = legend_entries(data, x);
+    const std::int32_t legend_count = legend_rows(entries, right - left).second;
+    const double legend_top = data.show_title ? 34 : 8;
+    const double panels_top = legend_top + legend_row * legend_count + 10;
+
+    // The panels share the height left: the spectrum most, the residuals less,
+    // the components least.
+    const bool with_components = !data.components.empty();
+    const double gaps = with_components ? 2 * panel_gap : panel_gap;
+    const double room = std::max(height - panels_top - margin_bottom - gaps, 60.0);
+    const double upper_share = with_components ? 0.56 : 0.7;
+    const double lower_share = with_components ? 0.24 : 0.3;
+    const Panel upper_panel{panels_top, panels_top + room * upper_share};
+    const Panel lower_panel{upper_panel.bottom + panel_gap,
+                            upper_panel.bottom + panel_gap + room * lower_share};
+    const Panel parts_panel{lower_panel.bottom + panel_gap, panels_top + room + gaps};
+    const Panel& lowest = with_components ? parts_panel : lower_panel;
+
+    Range fluxes;
+    fluxes.add(data.observed);
+    fluxes.add(data.model);
+    fluxes.add(data.fitted_model);
+    fluxes.add(data.masked_observed);
+    const Scale upper =
+        make_scale(fluxes.ends(), intervals_for(upper_panel.bottom - upper_panel.top, 6),
+                   upper_panel.bottom, upper_panel.top, Ends::ticks);
+
+    // The residual axis always holds zero, so the zero line can be drawn,
+    // and the whole band, so that its edge is not mistaken for the data's.
+    const std::vector<double> residual = drawn_residuals(data, data.residual);
+    const std::vector<double> fitted_residual = drawn_residuals(data, data.fitted_residual);
+    std::vector<double> band = data.sigma;
+    if (data.residuals_in_sigma) {
+        std::fill(band.begin(), band.end(), 1.0);
+    }
+    Range residuals;
+    residuals.add(0);
+    residuals.add(residual);
+    residuals.add(fitted_residual);
+    for (const double half : band) {
+        residuals.add(half);
+        residuals.add(-half);
+    }
+    const Scale lower =
+        make_scale(residuals.ends(), intervals_for(lower_panel.bottom - lower_panel.top, 4),
+                   lower_panel.bottom, lower_panel.top, Ends::ticks);
+
+    Range contributions;
+    contributions.add(0);
+    for (const PlotComponent& component : data.components) {
+        contributions.add(component.values);
+    }
+    const Scale parts =
+        make_scale(contributions.ends(), 3, parts_panel.bottom, parts_panel.top, Ends::ticks);
+
+    const std::vector<bool> starts = segment_starts(data.index, data.wavelength, data.masks);
+    const std::vector<bool> masked_starts =
+        segment_starts(data.masked_index, data.masked_wavelength, data.masks);
+    const Trace rows{&data.wavelength, &starts, &x};
+    const Trace masked_rows{&data.masked_wavelength, &masked_starts, &x};
+
     std::string out;
-    out.reserve(4096 + 40 * data.wavelength.size());
+    out.reserve(8192 + 16 * (data.wavelength.size() * (6 + data.components.size()) +
+                             data.masked_wavelength.size()));
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\"";
-    put_attribute(out, "width", image_width);
-    put_attribute(out, "height", image_height);
-    out +=
-        " viewBox=\"0 0 960 600\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#222222\">\n";
-    out += "<title>";
-    append_escaped(out, title);
-    out += "</title>\n";
-    out += "<rect width=\"960\" height=\"600\" fill=\"#ffffff\"/>\n";
-    put_text(out, image_width / 2, 24, "middle", title, "class=\"title\" font-size=\"16\"");
-    put_legend(out, !data.masks.empty());
+    put_attribute(out, "width", width);
+    put_attribute(out, "height", height);
+    out += " viewBox=\"0 0 ";
+    put_coordinate(out, width);
+    out += ' ';
+    put_coordinate(out, height);
+    out += "\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#222222\">\n";
+    if (data.show_title) {
+        out += "<title>";
+        append_escaped(out, title);
+        out += "</title>\n";
+    }
+    put_rect(out, 0, 0, width, height, "#ffffff");
+    if (data.show_title) {
+        put_text(out, width / 2, 24, "middle", title, "class=\"title\" font-size=\"16\"");
+    }
+    put_legend(out, entries, right, right - left, legend_top);
 
     out += "<g class=\"panel upper\">\n";
-    put_masks(out, data, x, upper_top, upper_bottom);
-    put_panel_frame(out, x, upper, upper_top, upper_bottom);
-    put_series(out, "observed", observed_colour, data.wavelength, data.observed, x, upper);
-    put_series(out, "model", model_colour, data.wavelength, data.model, x, upper);
+    put_masks(out, data, x, upper_panel);
+    put_grid(out, x, upper, upper_panel);
+    put_curve(out, "masked", masked_rows_line, masked_rows, data.masked_observed, upper);
+    put_curve(out, "observed", observed_line, rows, data.observed, upper);
+    put_curve(out, "model", model_line, rows, data.model, upper);
+    put_curve(out, "fitted", fitted_line, rows, data.fitted_model, upper);
+    put_frame(out, x, upper_panel);
     out += "</g>\n";
 
     out += "<g class=\"panel lower\">\n";
-    put_masks(out, data, x, lower_top, lower_bottom);
-    put_panel_frame(out, x, lower, lower_top, lower_bottom);
-    put_line(out, panel_left, lower(0), panel_right, lower(0),
-             "stroke=\"#888888\" stroke-dasharray=\"4 3\"");
-    put_series(out, "residual", residual_colour, data.wavelength, data.residual, x, lower);
+    put_masks(out, data, x, lower_panel);
+    put_grid(out, x, lower, lower_panel);
+    put_band(out, rows, band, lower);
+    put_line(out, left, lower(0), right, lower(0), zero_line);
+    put_curve(out, "residual", model_line, rows, residual, lower);
+    put_curve(out, "fitted-residual", fitted_line, rows, fitted_residual, lower);
+    put_frame(out, x, lower_panel);
     out += "</g>\n";
+
+    if (with_components) {
+        out += "<g class=\"panel components\">\n";
+        put_masks(out, data, x, parts_panel);
+        put_grid(out, x, parts, parts_panel);
+        put_line(out, left, parts(0), right, parts(0), zero_line);
+        for (const PlotComponent& component : data.components) {
+            const LineStyle style = component_line(component.set);
+            put_curve(out, "component", style, rows, component.values, parts, LevelRuns::ends_only);
+            put_component_label(out, component, rows, parts, parts_panel, style);
+        }
+        put_frame(out, x, parts_panel);
+        out += "</g>\n";
+    }
 
     for (std::int32_t i = 0; i <= x.axis.intervals; ++i) {
         if (!on_scale(x, i)) {
             continue;
         }
         const double at = x(tick_value(x.axis, i));
-        put_line(out, at, lower_bottom, at, lower_bottom + 5, "stroke=\"#333333\"");
-        put_tick_label(out, at, lower_bottom + 18, "middle", x.axis, i);
+        put_line(out, at, lowest.bottom, at, lowest.bottom + 5, tick_line);
+        put_text(out, at, lowest.bottom + 18, "middle", tick_label(x.axis, i));
     }
-    put_text(out, (panel_left + panel_right) / 2, lower_bottom + 46, "middle", "wavelength");
-    put_side_label(out, upper_top, upper_bottom, "flux");
-    put_side_label(out, lower_top, lower_bottom, "residual");
+    put_text(out, (left + right) / 2, lowest.bottom + 44, "middle",
+             with_unit("wavelength", data.wavelength_unit));
+    put_side_label(out, upper_panel.top, upper_panel.bottom, with_unit("flux", data.flux_unit));
+    put_side_label(out, lower_panel.top, lower_panel.bottom,
+                   data.residuals_in_sigma && !data.sigma.empty()
+                       ? std::string("residual / sigma")
+                       : with_unit("residual", data.flux_unit));
+    if (with_components) {
+        put_side_label(out, parts_panel.top, parts_panel.bottom, "components");
+    }
     out += "</svg>\n";
     return out;
 }

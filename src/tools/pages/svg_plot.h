@@ -1,13 +1,17 @@
 // The fit drawn as one SVG image: an upper panel with the observed spectrum
-// and the model over the compared rows, a lower panel with the residuals,
-// both on one wavelength axis, and the masked ranges shaded in both. The
-// image is an <svg> element without an XML declaration, so that the same text
-// is a file of its own and a part of the report page.
+// and the model (and the fitted model, dashed, when a fit ran), a panel with
+// the residuals, the zero line and the +/-1 sigma band of the rows, and, when
+// asked, a small panel with each component set's contribution; all on one
+// wavelength axis, with the masked ranges shaded in every panel. Lines,
+// colours and where a curve breaks follow plot_style.h: every curve breaks at
+// a masked range, the masked observed rows are drawn in light grey, and rows
+// beyond the compared ones are not drawn. The image is an <svg> element
+// without an XML declaration, so that the same text is a file of its own and
+// a part of the report page.
 //
 // Same data -> same bytes: coordinates are written with one decimal by
-// <charconv> (the image is 960 by 600 units, so one decimal is a tenth of a
-// unit; at 1400 pixels wide that is well under a pixel), and nothing depends on
-// the locale, the clock or the order of anything but the rows.
+// <charconv> (a tenth of a pixel), and nothing depends on the locale, the
+// clock or the order of anything but the rows.
 #pragma once
 
 #include <cstdint>
@@ -17,13 +21,37 @@
 
 namespace linesynth::tools {
 
-// One compared row per index of the four columns, in row order.
+// One component set's contribution to the model, on the observed scale, at
+// the compared rows: w(J) * component_J(I) * scale_fwd.
+struct PlotComponent {
+    std::int32_t set = 0;
+    std::vector<double> values;
+};
+
+// The columns of the compared rows share one index, in row order.
 struct PlotData {
-    std::string title;  // the title record as read; trailing blanks are dropped
+    std::string title;            // the title record as read; trailing blanks are dropped
+    bool show_title = true;       // false inside the report, whose heading holds it
+    std::string wavelength_unit;  // empty: the axis says "wavelength"
+    std::string flux_unit;        // empty: the axis says "flux"
+    std::int32_t width = 960;     // pixels
+    std::int32_t height = 600;
+
+    std::vector<std::int32_t> index;  // the slot of each compared row
     std::vector<double> wavelength;
     std::vector<double> observed;
-    std::vector<double> model;                     // the mapped synthetic S(I)
-    std::vector<double> residual;                  // observed - model
+    std::vector<double> model;              // the mapped synthetic S(I)
+    std::vector<double> residual;           // observed - model
+    std::vector<double> sigma;              // empty: no sigma band
+    bool residuals_in_sigma = false;        // draw residual / sigma (needs `sigma`)
+    std::vector<double> fitted_model;       // empty: no fit drawn
+    std::vector<double> fitted_residual;    // observed - fitted model
+    std::vector<PlotComponent> components;  // empty: no components panel
+
+    // The observed rows that a masked range left out, up to the last compared row.
+    std::vector<std::int32_t> masked_index;
+    std::vector<double> masked_wavelength;
+    std::vector<double> masked_observed;
     std::vector<std::pair<double, double>> masks;  // (low, high), both ends included
 };
 
@@ -48,6 +76,11 @@ Axis round_axis(double low, double high, std::int32_t max_intervals);
 // power of ten.
 //   axis -0.02 to 0.04 by 0.02, index 1 -> 0.0 (not -0.0);  index 2 -> 0.02
 double tick_value(const Axis& axis, std::int32_t index);
+
+// The label of tick `index`, with the axis's decimals and a true minus sign
+// (U+2212), which is as wide as a digit and reads as one in print:
+//   axis -0.02 to 0.04 by 0.02, index 0 -> "\xE2\x88\x92" "0.02";  index 1 -> "0.00"
+std::string tick_label(const Axis& axis, std::int32_t index);
 
 // The SVG image. Values that are not finite are drawn on the panel's edge
 // (+inf at the top, -inf and NaN at the bottom); a masked range outside the
