@@ -39,6 +39,10 @@ test("shortestSingleText: the shortest text that reads back, laid out as <charco
         [single(0x00000001), "1e-45"], // the smallest subnormal
         [single(0x00800000), "1.1754944e-38"], // the smallest normal
         [single(0x3f800001), "1.0000001"], // one above 1
+        // The one 32-bit real whose shortest text reads, as a double, exactly
+        // halfway between it and its neighbour: reading the double and then
+        // narrowing gives the neighbour, the run's reader gives the value.
+        [single(0x15ae43fd), "7.038531e-26"],
         [6562.8, "6562.8"],
         [0.4649088680744171, "0.46490887"],
         [Infinity, "inf"],

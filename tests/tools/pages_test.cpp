@@ -2,9 +2,11 @@
 // svg_plot.h), replayed row by row.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/plot_style.h"
 #include "tools/pages/svg_plot.h"
@@ -105,6 +107,45 @@ TEST(SvgPlot, TickLabels) {
               "0.02");
     EXPECT_EQ(tick_label(axis, 1), "0.00");  // 0.0, not -0.0
     EXPECT_EQ(tick_label(axis, 2), "0.02");
+}
+
+TEST(ExplorePage, SingleText) {
+    const struct {
+        float value;
+        const char* text;
+    } rows[] = {
+        {0.3f, "0.3"},
+        {6562.8f, "6562.8"},
+        {1e-5f, "1e-05"},
+        {-0.0f, "-0"},
+        // Its shortest text "7.038531e-26" reads as the double halfway between
+        // it and its neighbour, which narrows to the neighbour: the page gets
+        // the widened value's text instead.
+        {0x1.5c87fap-84f, "7.038530691851209e-26"},
+        {std::numeric_limits<float>::infinity(), "null"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(page_single_text(row.value), row.text);
+    }
+}
+
+TEST(ExplorePage, Base64OfHex) {
+    const struct {
+        const char* hex;
+        const char* base64;
+    } rows[] = {
+        {"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+         "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU="},
+        {"ff", "/w=="},
+        {"ffff", "//8="},
+        {"FFFFFF", "////"},
+        {"", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.hex);
+        EXPECT_EQ(base64_of_hex(row.hex), row.base64);
+    }
 }
 
 }  // namespace

@@ -13,19 +13,51 @@
 // them under tests/explore/explore_model.test.js.
 "use strict";
 
-// The midpoint between two adjacent 32-bit reals? A decimal text that reads
-// as such a double may lie on either side of it, so reading the double and
-// then narrowing it can round the other way than reading the text straight
-// into a 32-bit real, as the run's reader does.
-function isSingleMidpoint(value) {
-    const nearest = Math.fround(value);
-    if (nearest === value || !Number.isFinite(nearest)) {
-        return false;
+// The 32-bit real that the decimal text `exponential` ("d.ddde+x", positive)
+// reads as when it is rounded straight to 32 bits, as the run's reader does.
+// Reading it as a double first and narrowing that rounds twice, which goes
+// another way where the double lies exactly halfway between two 32-bit reals
+// while the text does not:
+//   "7.038531e-26": the double is the midpoint just below 0x1.5c87fap-84,
+//   the tie goes to the even 0x1.5c87f8p-84, the text reads as 0x1.5c87fap-84
+function singleOfText(exponential) {
+    const read = Number(exponential);
+    const nearest = Math.fround(read);
+    if (nearest === read || !Number.isFinite(nearest)) {
+        return nearest;
     }
-    // Both differences are exact (Sterbenz); the other neighbour is a 32-bit
-    // real exactly when the value lies halfway.
-    const other = nearest + 2 * (value - nearest);
-    return Math.fround(other) === other;
+    // Both differences are exact (Sterbenz); the value lies halfway exactly
+    // when the point as far beyond it is the other neighbour.
+    const other = nearest + 2 * (read - nearest);
+    if (Math.fround(other) !== other) {
+        return nearest;
+    }
+    const side = compareDecimal(exponential, read);
+    if (side === 0) {
+        return nearest; // a true tie: to even, as Math.fround did
+    }
+    return (side > 0) === (other > nearest) ? other : nearest;
+}
+
+// The sign of (the decimal text) - (the double), exactly, in integers.
+function compareDecimal(exponential, value) {
+    const [mantissa, exponentText] = exponential.split("e");
+    const digits = BigInt(mantissa.replace(".", ""));
+    const power10 = Number(exponentText) - (mantissa.replace(".", "").length - 1);
+    const view = new DataView(new ArrayBuffer(8));
+    view.setFloat64(0, value);
+    const bits = view.getBigUint64(0);
+    const field = Number((bits >> 52n) & 0x7ffn);
+    const fraction = bits & 0xfffffffffffffn;
+    const significand = field === 0 ? fraction : fraction | (1n << 52n);
+    const power2 = (field === 0 ? 1 : field) - 1075;
+    let left = digits;
+    let right = significand;
+    if (power10 >= 0) left *= 10n ** BigInt(power10);
+    else right *= 10n ** BigInt(-power10);
+    if (power2 >= 0) right *= 2n ** BigInt(power2);
+    else left *= 2n ** BigInt(-power2);
+    return left > right ? 1 : left < right ? -1 : 0;
 }
 
 // The shortest decimal text that reads back as the same 32-bit real, laid
@@ -34,6 +66,7 @@ function isSingleMidpoint(value) {
 // least):
 //   0.3 -> "0.3";  1e-5 -> "1e-05";  1e8 -> "1e+08";  123456 -> "123456";
 //   10000 -> "10000";  -0 -> "-0";  Math.fround(0.1) -> "0.1"
+//   0x1.5c87fap-84 -> "7.038531e-26" (see singleOfText)
 function shortestSingleText(value) {
     const single = Math.fround(value);
     if (Number.isNaN(single)) {
@@ -50,8 +83,7 @@ function shortestSingleText(value) {
     for (let precision = 1; precision <= 17; precision++) {
         // toExponential rounds the exact value to `precision` digits.
         const text = magnitude.toExponential(precision - 1);
-        const read = Number(text);
-        if (Math.fround(read) === magnitude && !isSingleMidpoint(read)) {
+        if (singleOfText(text) === magnitude) {
             return sign + decimalLayout(text);
         }
     }

@@ -51,6 +51,9 @@ std::string explore_page(const ExploreData& data);
 // read) and narrowing that would round another way; then the shortest text of
 // the widened value, which reads back as that double exactly:
 //   0.3f -> "0.3";  6562.8f -> "6562.8";  1e-5f -> "1e-05";  -0.0f -> "-0"
+//   0x1.5c87fap-84f -> "7.038530691851209e-26" ("7.038531e-26" reads as the
+//     double halfway to its neighbour, which narrows to the neighbour; of all
+//     the finite 32-bit reals, only this one)
 //   not finite -> "null"
 std::string page_single_text(float value);
 
