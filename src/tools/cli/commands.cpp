@@ -4,6 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "inputs/input_files.h"
 #include "tools/cli/stats_output.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/fit_statistics.h"
@@ -12,26 +13,10 @@
 #include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
-namespace {
-
-constexpr const char* program = "linesynth-tools: ";
 
 CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
+    return {1, "", std::string(program_name) + ": " + reason + "\n"};
 }
-
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    if (sets.empty()) {
-        return "none";
-    }
-    std::string text;
-    for (const std::int32_t set : sets) {
-        text += (text.empty() ? "" : ", ") + std::to_string(set);
-    }
-    return text;
-}
-
-}  // namespace
 
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
@@ -107,7 +92,8 @@ CommandOutput run_fit(const CommandOptions& options) {
             return refused(*reason);
         }
         if (!options.json) {
-            output.err += "synthesis.txt replaced; the old file is synthesis.txt.bak\n";
+            output.err += std::string(weights_file_name) + " replaced; the old file is " +
+                          weights_file_name + ".bak\n";
         }
     }
     return output;

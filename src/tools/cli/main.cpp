@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/input_files.h"
 #include "platform/platform.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
@@ -16,6 +17,7 @@ namespace {
 using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
+using linesynth::tools::program_name;
 
 constexpr int usage_status = 2;
 
@@ -73,8 +75,8 @@ int main(int argc, char** argv) {
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
         "directory.",
-        "linesynth-tools");
-    app.set_version_flag("--version", std::string("linesynth-tools ") + LINESYNTH_VERSION);
+        program_name);
+    app.set_version_flag("--version", std::string(program_name) + " " + LINESYNTH_VERSION);
     app.require_subcommand(1);
     CommandOptions options;
     CLI::App* stats =
@@ -85,7 +87,8 @@ int main(int argc, char** argv) {
     add_common(*fit, options);
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
-                  "replace synthesis.txt with the fitted weights, keeping synthesis.txt.bak");
+                  std::string("replace ") + linesynth::weights_file_name +
+                      " with the fitted weights, keeping " + linesynth::weights_file_name + ".bak");
     PageOptions page;
     PageFlags flags;
     CLI::App* plot = app.add_subcommand(
@@ -116,7 +119,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n" +
+        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n" +
                                           asked->help());
         return usage_status;
     }

@@ -1,5 +1,6 @@
 #include "tools/fit/weights_file.h"
 
+#include "inputs/input_files.h"
 #include "platform/platform.h"
 #include "tools/compare/number_text.h"
 
@@ -29,7 +30,7 @@ std::string weights_file_text(const std::vector<float>& weights) {
 }
 
 std::optional<std::string> replace_weights_file(const std::string& dir, std::string_view text) {
-    const std::string path = dir + "synthesis.txt";
+    const std::string path = dir + weights_file_name;
     const std::string fresh = path + ".new";
     const std::string backup = path + ".bak";
     if (!write_whole(fresh, text)) {
