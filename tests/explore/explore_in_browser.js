@@ -8,6 +8,7 @@
 // each equal to the last bit (the page prints 17 significant digits, which
 // read back as exactly the double computed). The page must make no request:
 // nothing but its own file is loaded, and no policy violation is reported.
+// The same data must give the same page, byte for byte.
 //
 // usage: node explore_in_browser.js LINESYNTH_TOOLS EXAMPLE_DIR NODE_MODULES_DIR [SCREENSHOT.png]
 // The screenshot, when asked for, shows the page with set 1's weight moved.
@@ -60,6 +61,9 @@ async function main() {
     const data = copyDirectory(exampleDir, path.join(work, "data"));
     const pageFile = path.join(work, "explore.html");
     execFileSync(tool, ["explore", "--dir", data, "--fit", "-o", pageFile]);
+    const again = path.join(work, "again.html");
+    execFileSync(tool, ["explore", "--dir", data, "--fit", "-o", again]);
+    assert.ok(fs.readFileSync(pageFile).equals(fs.readFileSync(again)), "same data, same bytes");
     const stats = tool_json("stats", "--dir", data, "--json").stats;
     const fit = tool_json("fit", "--dir", data, "--json").fit;
 
