@@ -3,6 +3,8 @@
 #include <array>
 #include <filesystem>
 
+#include "inputs/input_files.h"
+#include "inputs/spectrum_files.h"
 #include "platform/platform.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -10,12 +12,6 @@
 
 namespace linesynth::tools {
 namespace {
-
-constexpr const char* program = "linesynth-tools: ";
-
-CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
-}
 
 PlotData plot_data(const Comparison& comparison) {
     const RunParameters& parameters = comparison.data->parameters;
@@ -49,15 +45,9 @@ std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& 
                                                              std::int32_t set_count) {
     const std::string& dir = options.request.dir;
     std::vector<std::pair<std::string, std::string>> files;
-    const auto add = [&](const std::string& name) { files.emplace_back(name, dir + name); };
-    add("synthesis.txt");
-    add("vlt.txt");
-    add("FDftn.txt");
-    add("continum.txt");
-    for (std::int32_t set = 1; set <= set_count && set <= max_component_sets; ++set) {
-        add("VeltoOut" + std::to_string(set) + ".txt");
+    for (const std::string& name : input_file_names(set_count)) {
+        files.emplace_back(name, dir + name);
     }
-    add("qdqd.txt");
     for (const std::string* extra : {&options.request.mask_file, &options.request.sigma_file}) {
         if (!extra->empty()) {
             files.emplace_back(*extra, *extra);
@@ -146,8 +136,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.scales = data.scales;
     report.norm_a = data.store->norm_a;
     report.norm_b = data.store->norm_b;
-    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    report.normalised = data.store->norm_a == 2 && data.store->norm_b == 4;
+    report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
     for (const auto& [name, path] : input_files(options, data.parameters.set_count)) {
         const auto digest = platform::digest_file(path);
