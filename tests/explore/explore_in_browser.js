@@ -5,6 +5,8 @@
 //     `stats --json` gives for a copy of the directory whose synthesis.txt is
 //     the text the page offers to save;
 //   - after "fitted weights", the chi2_after of `fit --json`;
+//   - on the page with --scale, after "fitted weights", the chi2_after of
+//     `fit --scale --json`, and the scale file that fit shows, saved;
 // each equal to the last bit (the page prints 17 significant digits, which
 // read back as exactly the double computed). The page must make no request:
 // nothing but its own file is loaded, and no policy violation is reported.
@@ -15,7 +17,7 @@
 "use strict";
 
 const assert = require("node:assert/strict");
-const { execFileSync } = require("node:child_process");
+const { execFileSync, spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const os = require("node:os");
 const path = require("node:path");
@@ -88,11 +90,12 @@ async function main() {
     try {
         const page = await browser.newPage();
         await page.setViewport({ width: 1100, height: 1250 });
-        const pageUrl = "file://" + pageFile;
+        const pageUrls = ["file://" + pageFile, "file://" + path.join(work, "scale.html")];
+        const pageUrl = pageUrls[0];
         const requests = [];
         const problems = [];
         page.on("request", (request) => {
-            if (request.url() !== pageUrl) {
+            if (!pageUrls.includes(request.url())) {
                 requests.push(request.url());
             }
         });
@@ -112,6 +115,7 @@ async function main() {
         // The weights of synthesis.txt.
         assert.equal(await figure(page, "chi2"), stats.chi2, "chi-squared with the file's weights");
         assert.equal(await figure(page, "rms"), stats.rms, "RMS with the file's weights");
+        assert.equal(await figure(page, "reduced-chi2"), stats.chi2_reduced, "reduced chi-squared");
         assert.equal(await page.$eval("#points", (e) => e.textContent), String(stats.points));
 
         // Set 1's slider, by the keyboard: Home, then up in steps to 0.4.
@@ -147,6 +151,29 @@ async function main() {
             stdio: ["ignore", "pipe", "ignore"],
         });
         assert.equal(fittedText, fitFile.replace(/\r\n/g, "\n"), "the fitted weights file shown");
+
+
+        // With --scale: the fitted weights and ref_a of `fit --scale`, and
+        // the scale file offered once ref_a has moved.
+        const scalePage = path.join(work, "scale.html");
+        execFileSync(tool, ["explore", "--dir", data, "--fit", "--scale", "-o", scalePage]);
+        const scaleFit = tool_json("fit", "--dir", data, "--scale", "--json").fit;
+        await page.goto("file://" + scalePage, { waitUntil: "load" });
+        assert.equal(await figure(page, "chi2"), stats.chi2, "chi-squared with the files' values");
+        assert.equal(await page.$eval("#scale-file", (e) => e.hidden), true, "no scale file offered yet");
+        await page.click("#fitted-weights");
+        assert.equal(await figure(page, "chi2"), scaleFit.chi2_after, "chi-squared with the fitted scale");
+        assert.equal(await page.$eval("#scale-file", (e) => e.hidden), false, "the scale file offered");
+        await page.click("#save-scale");
+        const scaleText = await downloaded(path.join(downloads, "qdqd.txt"));
+        const qdqdHeading = "new qdqd.txt (ref_a, then ref_b):\n";
+        const scaleReport = spawnSync(tool, ["fit", "--dir", data, "--scale"], { encoding: "utf8" }).stderr;
+        assert.equal(Math.fround(Number(scaleText.split("\r\n")[0])), Math.fround(scaleFit.scale.ref_a));
+        assert.equal(
+            scaleText.replace(/\r\n/g, "\n"),
+            scaleReport.slice(scaleReport.indexOf(qdqdHeading) + qdqdHeading.length),
+            "the scale file saved, as fit --scale shows it"
+        );
 
         assert.deepEqual(requests, [], "requests beyond the page's own file");
         assert.deepEqual(problems, [], "errors, warnings or policy violations");

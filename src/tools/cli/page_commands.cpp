@@ -9,6 +9,8 @@
 #include "inputs/spectrum_files.h"
 #include "platform/platform.h"
 #include "tools/compare/failure_text.h"
+#include "tools/fit/fit_result.h"
+#include "tools/fit/weight_fit.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -170,8 +172,9 @@ std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) 
                                 options.free ? FitMode::free : FitMode::non_negative, suggested)) {
             return reason;
         }
-        if (const auto failure = rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
-                                              comparison.rows, drawn.fitted_rows)) {
+        if (const auto failure =
+                rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
+                             comparison.data->scales, comparison.rows, drawn.fitted_rows)) {
             return "with the fitted weights: " + failure_text(*failure);
         }
         drawn.fit = std::move(suggested);
@@ -302,13 +305,26 @@ CommandOutput run_report(const PageOptions& options) {
 }
 
 CommandOutput run_explore(const PageOptions& options) {
+    // The page's fit is that of `fit` (with --scale, `fit --scale`), not the
+    // weights-only fit that plot and report draw.
+    PageOptions without_fit = options;
+    without_fit.fit = false;
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
+    if (auto reason = load_drawn(without_fit, drawn)) {
         return refused(*reason);
     }
     ExploreData page = explore_data(drawn.comparison);
-    if (drawn.fit) {
-        page.fitted = drawn.fit->weights;
+    if (options.fit) {
+        FitOptions fit_options;
+        fit_options.scale = options.scale;
+        FitResult fit;
+        if (auto reason = fit_comparison(drawn.comparison, options.request.dir, fit_options, fit)) {
+            return refused(*reason);
+        }
+        page.fitted = fit.weights;
+        if (fit.scale) {
+            page.fitted_ref_a = fit.scale->ref_a;
+        }
     }
     page.scale = options.scale;
     page.version = options.version;
