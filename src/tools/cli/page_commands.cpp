@@ -118,6 +118,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
     report.plot = plot_svg(plot_data(comparison));
     report.statistics = fit_statistics(comparison.rows);
+    report.figures = comparison_figures(comparison, report.statistics);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
         report.weights.push_back(data.parameters.weight(set));
