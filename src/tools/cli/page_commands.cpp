@@ -274,6 +274,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.plot = plot_svg(plot);
     report.statistics = fit_statistics(comparison.rows);
     report.masks = report_masks(comparison);
+    report.figures = comparison_figures(comparison, report.statistics);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
         report.weights.push_back(data.parameters.weight(set));

@@ -63,17 +63,26 @@ ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd&
     return parameters;
 }
 
-Eigen::MatrixXd model_jacobian(const FitDesign& design, const ModelParameters& parameters) {
-    if (!design.scale) {
+Eigen::MatrixXd design_triangle(const FitDesign& design) {
+    const Eigen::Index n = design.columns.cols();
+    if (design.columns.rows() <= n) {
         return design.columns;
     }
-    const Eigen::Index sets = design.columns.cols() - 1;
-    Eigen::MatrixXd jacobian(design.columns.rows(), design.columns.cols());
-    jacobian.col(sets) = design.columns.col(sets);
+    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(design.columns);
+    return qr.matrixQR().topRows(n).triangularView<Eigen::Upper>();
+}
+
+Eigen::MatrixXd model_jacobian(const FitDesign& design, const Eigen::MatrixXd& columns,
+                               const ModelParameters& parameters) {
+    if (!design.scale) {
+        return columns;
+    }
+    const Eigen::Index sets = columns.cols() - 1;
+    Eigen::MatrixXd jacobian(columns.rows(), columns.cols());
+    jacobian.col(sets) = columns.col(sets);
     for (Eigen::Index j = 0; j < sets; ++j) {
-        jacobian.col(j) = parameters.scale * design.columns.col(j);
-        jacobian.col(sets) +=
-            parameters.weights[static_cast<std::size_t>(j)] * design.columns.col(j);
+        jacobian.col(j) = parameters.scale * columns.col(j);
+        jacobian.col(sets) += parameters.weights[static_cast<std::size_t>(j)] * columns.col(j);
     }
     return jacobian;
 }

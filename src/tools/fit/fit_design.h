@@ -59,9 +59,17 @@ struct ModelParameters {
 
 ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd& x);
 
+// The triangle R of a QR of the design's columns, which has their lengths
+// and the angles between them (R^T R = A^T A): everything the conditioning
+// and the covariance need, on a few rows instead of one per compared row.
+// A design with no more rows than columns is its own triangle.
+Eigen::MatrixXd design_triangle(const FitDesign& design);
+
 // The sigma-weighted Jacobian of S with respect to (w(1), ..., w(n)[, a]) at
-// `parameters`: for w(J), a * component_J; for a, (continuum - flux_2) +
+// `parameters`, from `columns` (the design's, or its triangle: the map is the
+// same linear one): for w(J), a * component_J; for a, (continuum - flux_2) +
 // sum of w(J) * component_J.
-Eigen::MatrixXd model_jacobian(const FitDesign& design, const ModelParameters& parameters);
+Eigen::MatrixXd model_jacobian(const FitDesign& design, const Eigen::MatrixXd& columns,
+                               const ModelParameters& parameters);
 
 }  // namespace linesynth::tools

@@ -87,7 +87,8 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         scales.ref_a = *ref_a;
     }
 
-    const Conditioning condition = conditioning(design.columns);
+    const Eigen::MatrixXd triangle = design_triangle(design);
+    const Conditioning condition = conditioning(triangle);
     result.parameter_count = static_cast<std::int32_t>(design.columns.cols());
     result.rank = static_cast<std::int32_t>(condition.rank);
     result.condition_number = condition.condition_number;
@@ -118,8 +119,8 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
             : 1.0;
     std::vector<std::optional<double>> errors;
     if (std::isfinite(variance_factor)) {
-        errors =
-            formal_errors(model_jacobian(design, parameters), solution.at_bound, variance_factor);
+        errors = formal_errors(model_jacobian(design, triangle, parameters), solution.at_bound,
+                               variance_factor);
     } else {
         errors.resize(solution.at_bound.size());
     }

@@ -66,8 +66,16 @@ void put_statistics(std::string& out, const ReportData& data) {
                                            : "chi-squared",
                    six_digits(s.chi2));
     put_number_row(out, "chi2_per_point", "chi-squared per row", six_digits(s.chi2_per_point));
+    const Goodness& goodness = data.figures.goodness;
+    put_number_row(out, "dof", "degrees of freedom", shortest(goodness.dof));
+    put_number_row(out, "chi2_reduced", "reduced chi-squared",
+                   goodness.chi2_reduced ? six_digits(*goodness.chi2_reduced) : "none");
+    put_number_row(out, "p_value", "p-value",
+                   goodness.p_value ? six_digits(*goodness.p_value) : "none");
     put_number_row(out, "adev_percent", "mean absolute deviation (%)",
                    s.adev_percent ? six_digits(*s.adev_percent) : "none");
+    put_number_row(out, "snr", "signal-to-noise (DER_SNR)",
+                   data.figures.snr ? six_digits(*data.figures.snr) : "none");
     out += "</table></div>\n";
 }
 
