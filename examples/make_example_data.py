@@ -5,6 +5,8 @@ An H-alpha region of 400 pixels at 0.125 Angstrom per pixel: an observed
 absorption line with photon noise (in detector counts, normalised by the run),
 a flat continuum, and three component line profiles (a narrow core, a broader
 Gaussian and Lorentzian wings) combined with weights 0.5, 0.3 and 0.2.
+sigma.txt gives each row's photon noise, sqrt(counts), in the units the run
+compares: divided, like the observed flux, by the largest observed value.
 The output is deterministic; run it again to regenerate the files.
 """
 import math
@@ -67,6 +69,10 @@ def main():
     for n, profile in enumerate(profiles, start=1):
         write(f"VeltoOut{n}.txt", [f"{POINTS}"] + [f"{v:.6f}" for v in profile])
     write("qdqd.txt", ["1.0", "0.0"])
+    # The run divides the fluxes as it reads them (flags 2 4) by the largest.
+    largest = max(float(f"{o:.1f}") for o in observed)
+    write("sigma.txt", [f"{POINTS}"] +
+          [f"{math.sqrt(counts * m) / largest:.6g}" for m in model])
     with open(os.path.join(OUT, "vltOut.htm"), "w", newline="\r\n") as f:
         f.write("<HTML><BODY><PRE>\n")
 

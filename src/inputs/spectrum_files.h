@@ -4,6 +4,8 @@
 // that count, one free-form read per row, and no other slot.
 #pragma once
 
+#include <cstdint>
+
 #include "spectrum/spectrum_store.h"
 #include "textio/record_reader.h"
 

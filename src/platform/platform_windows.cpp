@@ -275,6 +275,11 @@ void write_stderr(std::string_view bytes) {
     write_all(STD_ERROR_HANDLE, bytes);
 }
 
+bool stderr_is_terminal() {
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    return err != INVALID_HANDLE_VALUE && err != nullptr && ::GetFileType(err) == FILE_TYPE_CHAR;
+}
+
 bool read_stdin_line(std::string& line) {
     line.clear();
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);

@@ -2,7 +2,9 @@
 // header, so that a comment and the code it describes cannot drift apart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,9 +12,14 @@
 #include <vector>
 
 #include "tools/compare/failure_text.h"
+#include "tools/compare/goodness.h"
 #include "tools/compare/mask.h"
 #include "tools/compare/number_text.h"
-#include "tools/fit/least_squares.h"
+#include "tools/compare/signal_noise.h"
+#include "tools/fit/conditioning.h"
+#include "tools/fit/realizations.h"
+#include "tools/fit/uncertainty.h"
+#include "tools/fit/weights_file.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/plot_style.h"
 #include "tools/pages/svg_plot.h"
@@ -170,8 +177,8 @@ TEST(HeaderExamples, AxisRounding) {
     EXPECT_EQ(tick_label(axis, 2), "0.02");
 }
 
-// tools/fit/least_squares.h
-TEST(HeaderExamples, ColumnRank) {
+// tools/fit/conditioning.h
+TEST(HeaderExamples, Conditioning) {
     const Eigen::Vector3d c1(1, 2, 3);
     const Eigen::Vector3d c2(0, 1, -1);
     const struct {
@@ -179,11 +186,17 @@ TEST(HeaderExamples, ColumnRank) {
         std::vector<Eigen::Vector3d> columns;
         Eigen::Index rank;
         std::vector<Eigen::Index> dependent;
+        std::vector<Eigen::Index> nearly_dependent;
     } rows[] = {
-        {"c1, c2, c1", {c1, c2, c1}, 2, {0, 2}},
-        {"c1, 0, c2", {c1, Eigen::Vector3d::Zero(), c2}, 2, {1}},
-        {"c1, c2, c1 + c2", {c1, c2, c1 + c2}, 2, {0, 1, 2}},
-        {"c1, c2", {c1, c2}, 2, {}},
+        {"c1, c2, c1", {c1, c2, c1}, 2, {0, 2}, {}},
+        {"c1, 0, c2", {c1, Eigen::Vector3d::Zero(), c2}, 2, {1}, {}},
+        {"c1, c2, mean to seven digits",
+         {c1, c2, (c1 + c2) / 2 + Eigen::Vector3d(1e-7, 0, 0)},
+         2,
+         {0, 1, 2},
+         {}},
+        {"c1, c1 + 1e-4 c2", {c1, c1 + 1e-4 * c2}, 2, {}, {0, 1}},
+        {"c1, c2", {c1, c2}, 2, {}, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -191,10 +204,57 @@ TEST(HeaderExamples, ColumnRank) {
         for (std::size_t j = 0; j < row.columns.size(); ++j) {
             a.col(static_cast<Eigen::Index>(j)) = row.columns[j];
         }
-        const ColumnRank rank = column_rank(a);
-        EXPECT_EQ(rank.rank, row.rank);
-        EXPECT_EQ(rank.dependent, row.dependent);
+        const Conditioning condition = conditioning(a);
+        EXPECT_EQ(condition.rank, row.rank);
+        EXPECT_EQ(condition.dependent, row.dependent);
+        EXPECT_EQ(condition.nearly_dependent, row.nearly_dependent);
     }
+}
+
+// tools/fit/uncertainty.h
+TEST(HeaderExamples, FormalErrors) {
+    Eigen::MatrixXd diagonal(2, 2);
+    diagonal << 2, 0, 0, 4;
+    const auto errors = formal_errors(diagonal, {false, false}, 1);
+    EXPECT_EQ(errors, (std::vector<std::optional<double>>{0.5, 0.25}));
+    EXPECT_EQ(formal_errors(diagonal, {false, true}, 1),
+              (std::vector<std::optional<double>>{0.5, std::nullopt}));
+    EXPECT_EQ(formal_errors(Eigen::MatrixXd::Ones(2, 2), {false, false}, 1),
+              (std::vector<std::optional<double>>{std::nullopt, std::nullopt}));
+}
+
+// tools/fit/realizations.h
+TEST(HeaderExamples, QuantilesAndTheLogarithm) {
+    EXPECT_EQ(quantile({4, 1, 3, 2}, 0.5), 2.5);
+    EXPECT_NEAR(quantile({1, 2, 3, 4}, 0.16), 1.48, 1e-15);
+    EXPECT_EQ(quantile({5}, 0.84), 5);
+    EXPECT_EQ(natural_log(1), 0);
+    EXPECT_EQ(bits(natural_log(0.5)), bits(-0.6931471805599453));
+    for (const double x : {1e-300, 0.1, 0.7071, 0.999999, 1.5, 3.0}) {
+        SCOPED_TRACE(x);
+        EXPECT_NEAR(natural_log(x), std::log(x), 4e-16 * std::max(1.0, std::fabs(std::log(x))));
+    }
+}
+
+// tools/compare/goodness.h and tools/compare/signal_noise.h
+TEST(HeaderExamples, GoodnessAndSignalToNoise) {
+    const Goodness unit = goodness_of_fit(14, 8, 3, false);
+    EXPECT_EQ(unit.dof, 5);
+    EXPECT_EQ(unit.chi2_reduced, 2.8);
+    EXPECT_FALSE(unit.p_value);
+    const Goodness file = goodness_of_fit(2, 3, 1, true);
+    EXPECT_EQ(file.chi2_reduced, 1.0);
+    EXPECT_NEAR(*file.p_value, std::exp(-1.0), 1e-15);
+    EXPECT_FALSE(goodness_of_fit(1, 2, 2, true).chi2_reduced);
+    EXPECT_FALSE(der_snr({1, 2, 3, 4, 5}));
+    EXPECT_FALSE(der_snr({1, 2, 3, 4}));
+    EXPECT_EQ(der_snr({1, 1, 2, 1, 1}), 1 / (1.482602 / std::sqrt(6.0) * 2));
+}
+
+// tools/fit/weights_file.h
+TEST(HeaderExamples, ScaleFileText) {
+    EXPECT_EQ(weights_file_text({0.5f, 0.3f}), "2\r\n0.5\r\n0.3\r\n");
+    EXPECT_EQ(scale_file_text(1.03125f, 0.0f), "1.03125\r\n0\r\n");
 }
 
 // tools/compare/number_text.h

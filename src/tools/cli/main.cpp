@@ -4,6 +4,7 @@
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,15 @@ int main(int argc, char** argv) {
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
                   std::string("replace ") + linesynth::weights_file_name +
-                      " with the fitted weights, keeping " + linesynth::weights_file_name + ".bak");
+                      " with the fitted weights (and " + linesynth::scale_file_name +
+                      " with --scale), keeping a .bak of each");
+    fit->add_flag("--scale", options.scale,
+                  std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
+                      linesynth::scale_file_name + ")");
+    fit->add_option("--realizations", options.realizations,
+                    "refit N noisy copies of the best fit and report the spread of the weights")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000000}));
+    fit->add_option("--seed", options.seed, "seed of the realizations' generator (default 1)");
     PageOptions page;
     PageFlags flags;
     CLI::App* plot = app.add_subcommand(
@@ -136,6 +145,18 @@ int main(int argc, char** argv) {
     dir = dir.empty() ? linesynth::platform::data_directory()
                       : linesynth::platform::directory_path(dir);
     page.version = LINESYNTH_VERSION;
+    options.version = LINESYNTH_VERSION;
+    // A progress line on a terminal for long runs of realizations, rewritten
+    // in place at every whole percent.
+    if (options.realizations >= 1000 && linesynth::platform::stderr_is_terminal()) {
+        options.progress = [](std::int64_t done, std::int64_t total) {
+            if (done * 100 / total != (done - 1) * 100 / total || done == total) {
+                linesynth::platform::write_stderr("\rrealizations: " + std::to_string(done) +
+                                                  " of " + std::to_string(total) +
+                                                  (done == total ? "\n" : ""));
+            }
+        };
+    }
     const CommandOutput output = stats->parsed()  ? linesynth::tools::run_stats(options)
                                  : fit->parsed()  ? linesynth::tools::run_fit(options)
                                  : plot->parsed() ? linesynth::tools::run_plot(page)

@@ -226,6 +226,7 @@ CommandOutput run_report(const PageOptions& options) {
     plot.show_title = false;
     report.plot = plot_svg(plot);
     report.statistics = fit_statistics(comparison.rows);
+    report.figures = comparison_figures(comparison, report.statistics);
     report.masks = report_masks(comparison);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {

@@ -24,6 +24,7 @@
 
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 
 namespace linesynth::tools {
@@ -56,6 +57,7 @@ struct ReportData {
     std::string sigma_file;  // as named on the command line; empty: unit sigmas
     std::string plot;        // the <svg> element (svg_plot.h)
     FitStatistics statistics;
+    ComparisonFigures figures;   // degrees of freedom, reduced chi-squared, p-value, snr
     std::vector<ReportMask> masks;
     std::vector<float> weights;  // of the weights file, set 1 first
     std::optional<SuggestedWeights> fit;
