@@ -38,7 +38,9 @@ COLOURS = {
 ROUNDING = 5e-6
 HOSTILE_TITLE = "<b>bold</b> & \"q\" 'a' ]]> \u00c5"
 # The command of the README's picture, on the example with one masked range.
-REPORT = ["report", "--fit", "--components", "--sigma", "sigma.txt", "--mask", "mask.txt"]
+REPORT = [
+    "report", "--fit", "--scale", "--sigma", "sigma.txt", "--components", "--mask", "mask.txt"
+]
 WINDOW = "1000,1200"
 
 

@@ -46,6 +46,10 @@ void add_page(CLI::App& command, PageOptions& page, PageFlags& flags) {
         "draw the model with the weights of `fit`, dashed (report: and list them)");
     command.add_flag("--free", page.free, "with --fit: allow negative weights, as fit --free")
         ->needs(fit);
+    command
+        .add_flag("--scale", page.scale,
+                  "with --fit: fit the scale of the map (ref_a of qdqd.txt) too, as fit --scale")
+        ->needs(fit);
     command.add_flag("--components", page.components,
                      "draw each set's contribution w(J) * component_J in a panel of its own");
     command

@@ -8,7 +8,9 @@
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
 #include "platform/platform.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/compare/failure_text.h"
+#include "tools/fit/fit_result.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
 #include "tools/pages/svg_plot.h"
@@ -20,8 +22,7 @@ namespace {
 // weights and the rows the run would give with them.
 struct Drawn {
     Comparison comparison;
-    std::optional<SuggestedFit> fit;
-    std::vector<ComparedRow> fitted_rows;
+    std::optional<FitResult> fit;
 };
 
 std::string title_of(const PageOptions& options, const RunParameters& parameters) {
@@ -36,11 +37,13 @@ std::int32_t last_row(const Comparison& comparison) {
 
 // Set J's contribution to the model at the compared rows, on the observed
 // scale: w(J) * component_J(I) * scale_fwd, with component_J(I) as its file
-// left it up to the file's count and 0 above (the model of weight_fit.h).
+// left it up to the file's count and 0 above (the model of fit_design.h), and
+// scale_fwd that of the fitted map when a fit ran.
 PlotComponent contribution(const Drawn& drawn, std::int32_t set, float weight) {
     const KeptColumns& kept = *drawn.comparison.kept;
     const auto slot = static_cast<std::size_t>(set - 1);
-    const double scale = widen(weight) * widen(drawn.comparison.data->scales.scale_fwd);
+    const ReportScales& scales = drawn.fit ? drawn.fit->scales : drawn.comparison.data->scales;
+    const double scale = widen(weight) * widen(scales.scale_fwd);
     PlotComponent component{set, {}};
     for (const ComparedRow& row : drawn.comparison.rows) {
         const double value = row.index <= kept.component_counts[slot]
@@ -71,9 +74,11 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
             plot.sigma.push_back(row.sigma);
         }
     }
-    for (const ComparedRow& row : drawn.fitted_rows) {
-        plot.fitted_model.push_back(row.synthetic);
-        plot.fitted_residual.push_back(residual(row));
+    if (drawn.fit) {
+        for (const ComparedRow& row : drawn.fit->rows) {
+            plot.fitted_model.push_back(row.synthetic);
+            plot.fitted_residual.push_back(residual(row));
+        }
     }
     if (options.components) {
         const std::int32_t sets = std::min(data.parameters.set_count, max_component_sets);
@@ -163,17 +168,13 @@ std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) 
         return reason;
     }
     if (options.fit) {
-        SuggestedFit suggested;
+        FitOptions fit;
+        fit.mode = options.free ? FitMode::free : FitMode::non_negative;
+        fit.scale = options.scale;
         if (auto reason =
-                suggest_weights(comparison, options.request.dir,
-                                options.free ? FitMode::free : FitMode::non_negative, suggested)) {
+                fit_comparison(comparison, options.request.dir, fit, drawn.fit.emplace())) {
             return reason;
         }
-        if (const auto failure = rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
-                                              comparison.rows, drawn.fitted_rows)) {
-            return "with the fitted weights: " + failure_text(*failure);
-        }
-        drawn.fit = std::move(suggested);
     }
     return std::nullopt;
 }
@@ -233,10 +234,25 @@ CommandOutput run_report(const PageOptions& options) {
         report.weights.push_back(data.parameters.weight(set));
     }
     if (drawn.fit) {
-        const SuggestedFit& suggested = *drawn.fit;
-        report.fit = SuggestedWeights{suggested.weights,    suggested.before.chi2,
-                                      suggested.chi2_after, suggested.fit.at_bound,
-                                      suggested.fit.rank,   suggested.fit.dependent};
+        const FitResult& fit = *drawn.fit;
+        ReportFit& shown = report.fit.emplace();
+        shown.weights = fit.weights;
+        shown.errors = fit.errors;
+        shown.at_bound = fit.at_bound;
+        shown.bounded = !options.free;
+        shown.errors_scaled = fit.errors_scaled;
+        if (fit.scale) {
+            shown.ref_a = fit.scale->ref_a;
+            shown.ref_a_error = fit.scale->ref_a_error;
+        }
+        shown.chi2_after = fit.chi2_after;
+        shown.after = fit.after;
+        shown.rank = fit.rank;
+        shown.parameter_count = fit.parameter_count;
+        shown.condition_number = fit.condition_number;
+        shown.dependent = fit.dependent;
+        shown.nearly_dependent = fit.nearly_dependent;
+        shown.scale_dependent = fit.scale_dependent;
     }
     report.calibration = data.calibration;
     report.scales = data.scales;

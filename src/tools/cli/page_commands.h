@@ -17,6 +17,7 @@ struct PageOptions {
     std::string output;       // the file to write
     bool fit = false;         // the fitted model drawn, and on the page the suggested weights
     bool free = false;        // the fit lets weights take any sign, as fit --free
+    bool scale = false;       // the fit fits ref_a too, as fit --scale
     bool components = false;  // each set's contribution in a panel of its own
     bool residuals_in_sigma = false;   // r / sigma instead of r (needs a sigma file)
     std::optional<std::string> title;  // instead of the title record of vlt.txt

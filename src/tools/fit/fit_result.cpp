@@ -15,9 +15,9 @@ namespace {
 
 // The compared rows as the run would give them with `weights` and the
 // references of `scales`: its synthesis, then its scale factors from the
-// references, then its map.
+// references (computed into `scales`), then its map.
 std::optional<RunFailure> rows_with(const Comparison& comparison, const std::vector<float>& weights,
-                                    ReportScales scales, std::vector<ComparedRow>& rows) {
+                                    ReportScales& scales, std::vector<ComparedRow>& rows) {
     const RunData& data = *comparison.data;
     if (auto failure = guarded([&] { compute_scale_factors(scales, data.calibration); })) {
         return failure;
@@ -96,12 +96,13 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     result.nearly_dependent =
         set_numbers(condition.nearly_dependent, set_count, result.scale_dependent);
 
-    std::vector<ComparedRow> fitted_rows;
+    std::vector<ComparedRow>& fitted_rows = result.rows;
     if (const auto failure = rows_with(comparison, result.weights, scales, fitted_rows)) {
         return (options.scale ? "with the fitted weights and scale: "
                               : "with the fitted weights: ") +
                failure_text(*failure);
     }
+    result.scales = scales;
     result.chi2_after = chi_squared(fitted_rows);
     std::int64_t moved = 0;
     for (const bool held : solution.at_bound) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "reports/scales.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
@@ -65,6 +66,8 @@ struct FitResult {
     // not at a bound.
     double chi2_after = 0;
     Goodness after;
+    ReportScales scales;  // the map with the new files: ref_a narrowed, factors recomputed
+    std::vector<ComparedRow> rows;  // the compared rows as the run gives them with the new files
 
     RealizationSummary realizations;  // count 0 when none were asked
 };
