@@ -41,7 +41,7 @@ HOSTILE_TITLE = "<b>bold</b> & \"q\" 'a' ]]> \u00c5"
 REPORT = [
     "report", "--fit", "--scale", "--sigma", "sigma.txt", "--components", "--mask", "mask.txt"
 ]
-WINDOW = "1000,1200"
+WINDOW = "1000,1700"
 
 
 def find_chromium():
