@@ -42,7 +42,8 @@ std::int32_t last_row(const Comparison& comparison) {
 PlotComponent contribution(const Drawn& drawn, std::int32_t set, float weight) {
     const KeptColumns& kept = *drawn.comparison.kept;
     const auto slot = static_cast<std::size_t>(set - 1);
-    const ReportScales& scales = drawn.fit ? drawn.fit->scales : drawn.comparison.data->scales;
+    const ReportScales& scales =
+        drawn.fit ? drawn.fit->scales_after : drawn.comparison.data->scales;
     const double scale = widen(weight) * widen(scales.scale_fwd);
     PlotComponent component{set, {}};
     for (const ComparedRow& row : drawn.comparison.rows) {
@@ -75,7 +76,7 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
         }
     }
     if (drawn.fit) {
-        for (const ComparedRow& row : drawn.fit->rows) {
+        for (const ComparedRow& row : drawn.fit->rows_after) {
             plot.fitted_model.push_back(row.synthetic);
             plot.fitted_residual.push_back(residual(row));
         }

@@ -66,8 +66,12 @@ struct FitResult {
     // not at a bound.
     double chi2_after = 0;
     Goodness after;
-    ReportScales scales;  // the map with the new files: ref_a narrowed, factors recomputed
-    std::vector<ComparedRow> rows;  // the compared rows as the run gives them with the new files
+    // The compared rows with the new files: S(I) as the run would map it
+    // (the fitted model a page draws beside the run's).
+    std::vector<ComparedRow> rows_after;
+    // The map with the new files: ref_a narrowed, the scale factors recomputed
+    // (the scale a page draws the components on).
+    ReportScales scales_after;
 
     RealizationSummary realizations;  // count 0 when none were asked
 };
