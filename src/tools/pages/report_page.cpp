@@ -111,9 +111,15 @@ std::string sets_text(const std::vector<std::int32_t>& sets, bool scale) {
     return text;
 }
 
-// What the fit cannot pin, in sentences.
-std::vector<std::string> fit_warnings(const ReportFit& fit) {
+// What the fit cannot pin, or did not better, in sentences.
+std::vector<std::string> fit_warnings(const ReportFit& fit, double chi2_before) {
     std::vector<std::string> warnings;
+    // Rounding the weights to 32-bit reals can leave a fit that was already
+    // at its optimum a little worse than the weights it started from.
+    if (fit.chi2_after > chi2_before) {
+        warnings.push_back(
+            "The fitted weights do not lower chi-squared; keep those of synthesis.txt.");
+    }
     if (!fit.dependent.empty() || (fit.scale_dependent && fit.rank < fit.parameter_count)) {
         warnings.push_back("Linearly dependent: " + sets_text(fit.dependent, fit.scale_dependent) +
                            "; the spectra cannot tell these weights apart.");
@@ -156,7 +162,7 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
                    shortest(fit.rank) + " of " + shortest(fit.parameter_count));
     put_number_row(out, "condition_number", "condition number", six_digits(fit.condition_number));
     out += "</table></div>\n";
-    const std::vector<std::string> warnings = fit_warnings(fit);
+    const std::vector<std::string> warnings = fit_warnings(fit, data.statistics.chi2);
     if (!warnings.empty()) {
         out += "<ul id=\"warnings\">\n";
         for (const std::string& warning : warnings) {
