@@ -61,17 +61,18 @@ IoFailure io_failure_of(DWORD error) {
     }
 }
 
-void write_all(DWORD which, std::string_view bytes) {
+bool write_all(DWORD which, std::string_view bytes) {
     const HANDLE out = ::GetStdHandle(which);
     while (!bytes.empty()) {
         DWORD done = 0;
         const DWORD chunk =
             static_cast<DWORD>(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
         if (!::WriteFile(out, bytes.data(), chunk, &done, nullptr) || done == 0) {
-            return;  // the console has nowhere else to report to
+            return false;
         }
         bytes.remove_prefix(done);
     }
+    return true;
 }
 
 // The longest command line CreateProcess takes, terminating zero included.
@@ -267,12 +268,12 @@ void setup_standard_streams() {
     // no file the run opens can take its place; nothing to do.
 }
 
-void write_stdout(std::string_view bytes) {
-    write_all(STD_OUTPUT_HANDLE, bytes);
+bool write_stdout(std::string_view bytes) {
+    return write_all(STD_OUTPUT_HANDLE, bytes);
 }
 
-void write_stderr(std::string_view bytes) {
-    write_all(STD_ERROR_HANDLE, bytes);
+bool write_stderr(std::string_view bytes) {
+    return write_all(STD_ERROR_HANDLE, bytes);
 }
 
 bool read_stdin_line(std::string& line) {
@@ -331,66 +332,6 @@ std::string data_directory() {
         result.push_back('\\');
     }
     return result;
-}
-
-}  // namespace linesynth::platform
-
-namespace linesynth::platform {
-
-OpenedFile create_file(const std::string& path) {
-    OpenedFile result;
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        result.failure = open_failure_of(::GetLastError());
-        return result;
-    }
-    result.handle.native = reinterpret_cast<std::intptr_t>(file);
-    result.writable = true;
-    result.regular = true;
-    return result;
-}
-
-IoFailure flush_file(FileHandle file) {
-    if (!::FlushFileBuffers(handle_of(file))) {
-        return io_failure_of(::GetLastError());
-    }
-    return IoFailure::none;
-}
-
-IoFailure copy_file(const std::string& from, const std::string& to) {
-    if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) {
-        return io_failure_of(::GetLastError());
-    }
-    // The copy is only in the system's cache until it is flushed.
-    const HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) {
-        return io_failure_of(::GetLastError());
-    }
-    const bool flushed = ::FlushFileBuffers(copy) != 0;
-    const DWORD error = flushed ? 0 : ::GetLastError();
-    ::CloseHandle(copy);
-    return flushed ? IoFailure::none : io_failure_of(error);
-}
-
-IoFailure rename_file(const std::string& from, const std::string& to) {
-    if (!::MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return io_failure_of(::GetLastError());
-    }
-    return IoFailure::none;
-}
-
-void remove_file(const std::string& path) {
-    ::DeleteFileA(path.c_str());
-}
-
-std::string directory_path(std::string dir) {
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') {
-        dir.push_back('\\');
-    }
-    return dir;
 }
 
 }  // namespace linesynth::platform

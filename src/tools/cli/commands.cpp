@@ -48,6 +48,14 @@ CommandOutput run_stats(const CommandOptions& options) {
 }
 
 CommandOutput run_fit(const CommandOptions& options) {
+    // A writer holds the directory from before its first reading to after
+    // its last rename: two never interleave, and none loses the other's work.
+    platform::DirectoryLock lock;
+    if (options.write) {
+        if (auto reason = lock_data_directory(options.request.dir, options.wait, lock)) {
+            return refused(*reason);
+        }
+    }
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
@@ -103,11 +111,14 @@ CommandOutput run_fit(const CommandOptions& options) {
         output.err = report;
     }
     if (options.write) {
-        if (auto reason = replace_weights_file(options.request.dir, weights_text)) {
+        std::vector<ReplacedFile> replaced;
+        if (auto reason = replace_data_files(options.request.dir, {{"synthesis.txt", weights_text}},
+                                             replaced)) {
             return refused(*reason);
         }
         if (!options.json) {
-            output.err += "synthesis.txt replaced; the old file is synthesis.txt.bak\n";
+            output.err +=
+                "synthesis.txt replaced; the old file is " + replaced.front().backup + "\n";
         }
     }
     return output;

@@ -15,6 +15,7 @@ struct CommandOptions {
     bool json = false;
     bool free = false;   // fit: any sign for the weights
     bool write = false;  // fit: replace synthesis.txt
+    bool wait = false;   // fit --write: wait for another writer instead of refusing
 };
 
 // Exit status 0, or 1 with one line on `err` and nothing on `out`.

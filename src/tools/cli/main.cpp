@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/whole_files.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
 
@@ -17,17 +18,32 @@ using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
 
 constexpr int usage_status = 2;
+constexpr int failure_status = 1;
+
+// An empty file or directory name is a usage error: "--dir ''" would
+// otherwise mean the default directory, and an empty mask no mask.
+const CLI::Validator named(
+    [](std::string& value) {
+        return value.empty() ? std::string("an empty value names no file") : std::string();
+    },
+    "", "named");
 
 // --dir, --mask and (unless `plot`, which draws no chi-squared) --sigma.
 void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request,
                  bool sigma = true) {
-    command.add_option("--dir", request.dir,
-                       "data directory (default: TAVO_DIR, else the platform's default)");
-    command.add_option("--mask", request.mask_file,
-                       "file of wavelength ranges \"low high\" to leave out, one per line");
+    command
+        .add_option("--dir", request.dir,
+                    "data directory (default: TAVO_DIR, else the platform's default)")
+        ->check(named);
+    command
+        .add_option("--mask", request.mask_file,
+                    "file of wavelength ranges \"low high\" to leave out, one per line")
+        ->check(named);
     if (sigma) {
-        command.add_option("--sigma", request.sigma_file,
-                           "file of row uncertainties: a count, then one value per record");
+        command
+            .add_option("--sigma", request.sigma_file,
+                        "file of row uncertainties: a count, then one value per record")
+            ->check(named);
     }
 }
 
@@ -36,9 +52,18 @@ void add_common(CLI::App& command, CommandOptions& options) {
     command.add_flag("--json", options.json, "print one JSON object instead of text");
 }
 
-}  // namespace
+// Writes what a command printed; a failed or short write to either stream is
+// a failure of the command (a full disk must not pass for an empty result).
+int printed(const CommandOutput& output) {
+    const bool out_written = linesynth::platform::write_stdout(output.out);
+    const bool err_written = linesynth::platform::write_stderr(output.err);
+    if (!out_written) {
+        linesynth::platform::write_stderr("linesynth-tools: cannot write standard output\n");
+    }
+    return out_written && err_written ? output.status : failure_status;
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     linesynth::platform::setup_floating_point();
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
@@ -55,34 +80,38 @@ int main(int argc, char** argv) {
     add_common(*fit, options);
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
-                  "replace synthesis.txt with the fitted weights, keeping synthesis.txt.bak");
+                  "replace synthesis.txt with the fitted weights, keeping the old file as "
+                  "synthesis.txt.bak (or .bak.1, .bak.2, ... when taken)");
+    fit->add_flag("--wait", options.wait,
+                  "with --write: wait for another writer of the directory instead of refusing");
     PageOptions page;
     CLI::App* plot = app.add_subcommand(
         "plot", "draw observed and model spectra and the residuals as an SVG image");
     add_request(*plot, page.request, false);
-    plot->add_option("-o,--output", page.output, "the SVG file to write")->required();
+    plot->add_option("-o,--output", page.output, "the SVG file to write")->required()->check(named);
     CLI::App* report = app.add_subcommand(
         "report", "write one self-contained HTML page with the plot and the fit's numbers");
     add_request(*report, page.request);
     report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
-    report->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    report->add_option("-o,--output", page.output, "the HTML file to write")
+        ->required()
+        ->check(named);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stdout(asked->help());
-        return 0;
+        return printed({0, asked->help(), ""});
     } catch (const CLI::CallForVersion&) {
-        linesynth::platform::write_stdout(app.version() + "\n");
-        return 0;
+        return printed({0, app.version() + "\n", ""});
     } catch (const CLI::ParseError& error) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n" +
-                                          asked->help());
-        return usage_status;
+        const int status =
+            printed({usage_status, "",
+                     std::string("linesynth-tools: ") + error.what() + "\n" + asked->help()});
+        return status == usage_status ? usage_status : failure_status;
     }
 
     std::string& dir = plot->parsed() || report->parsed() ? page.request.dir : options.request.dir;
@@ -93,7 +122,20 @@ int main(int argc, char** argv) {
                                  : fit->parsed()  ? linesynth::tools::run_fit(options)
                                  : plot->parsed() ? linesynth::tools::run_plot(page)
                                                   : linesynth::tools::run_report(page);
-    linesynth::platform::write_stdout(output.out);
-    linesynth::platform::write_stderr(output.err);
-    return output.status;
+    return printed(output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Errors are values inside; what still escapes (memory exhausted, a
+    // library's exception) is one line and a failure, never an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n");
+    } catch (...) {
+        linesynth::platform::write_stderr("linesynth-tools: unexpected failure\n");
+    }
+    return failure_status;
 }

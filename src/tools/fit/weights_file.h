@@ -1,11 +1,24 @@
-// The weights file that a fit suggests, and its replacement of the one in the
-// data directory.
+// The weights file that a fit suggests, and the locked, all-or-nothing
+// replacement of data files in the data directory with numbered backups.
+//
+// The sequence of `fit --write` (and of any command that rewrites data files):
+//   platform::DirectoryLock lock;
+//   if (auto refused = lock_data_directory(dir, wait, lock)) ...  // first of all
+//   ... load the directory, fit ...
+//   std::vector<ReplacedFile> done;
+//   if (auto refused = replace_data_files(dir, {{"synthesis.txt", text}}, done)) ...
+//   done[0].backup -> "synthesis.txt.bak" (or ".bak.1", ... when taken)
+// The lock is held from before the first reading to after the last rename, so
+// that two writers never interleave; a run that reads meanwhile sees each file
+// either old or new, whole, as the rename guarantees.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/whole_files.h"
 
 namespace linesynth::tools {
 
@@ -15,11 +28,38 @@ namespace linesynth::tools {
 //   weights 0.5f, 0.3f -> "2\r\n0.5\r\n0.3\r\n"
 std::string weights_file_text(const std::vector<float>& weights);
 
-// Replaces "synthesis.txt" in `dir` (ending in its separator) with `text`:
-// written whole to "synthesis.txt.new" and flushed, the old file copied to
-// "synthesis.txt.bak", then the new one renamed over it. When a step fails,
-// "synthesis.txt" is as it was and the new file is removed; the result is the
-// report of the failing step, e.g. "cannot write /d/synthesis.txt.new".
-std::optional<std::string> replace_weights_file(const std::string& dir, std::string_view text);
+// Locks the data directory `dir` (ending in its separator) for the whole
+// read-fit-replace sequence. Without `wait` a directory locked by another
+// writer is refused at once:
+//   "/d/ is locked by another linesynth-tools --write; nothing was written
+//    (--wait waits for it)"
+std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
+                                               platform::DirectoryLock& lock);
+
+// The first free backup name of `name`: "NAME.bak", else "NAME.bak.1",
+// "NAME.bak.2", ...: a backup is never overwritten, so that the weights set by
+// hand stay in the first one whatever the later writes.
+std::string backup_name(const std::string& dir, const std::string& name);
+
+struct NewDataFile {
+    std::string name;  // in the data directory, e.g. "synthesis.txt"
+    std::string text;  // its new bytes
+};
+
+struct ReplacedFile {
+    std::string name;
+    std::string backup;  // its backup's name in the same directory; "" when it was new
+};
+
+// Replaces the files of `dir` named in `files`, all or none, under the lock of
+// lock_data_directory: each existing file must be a regular file that is not
+// read-only (else refused, nothing touched); every new file is staged first,
+// then each old file is copied to a new backup (backup_name), then the new
+// files are renamed into place. When a rename fails after others succeeded,
+// those are put back from the old bytes. The result is the one-line report of
+// the failing step; `replaced` lists the backups on success.
+std::optional<std::string> replace_data_files(const std::string& dir,
+                                              const std::vector<NewDataFile>& files,
+                                              std::vector<ReplacedFile>& replaced);
 
 }  // namespace linesynth::tools
