@@ -87,6 +87,7 @@ CommandOutput run_fit(const CommandOptions& options) {
         result["chi2_after"] = chi2_after;
         result["at_bound"] = fit.at_bound;
         result["rank"] = fit.rank;
+        result["worse"] = suggested.worse;
         output.out = json.dump() + "\n";
     } else {
         output.out = weights_text;
@@ -100,6 +101,9 @@ CommandOutput run_fit(const CommandOptions& options) {
         }
         report += labelled_line("chi-squared before", shortest_text(before.chi2));
         report += labelled_line("chi-squared after", shortest_text(chi2_after));
+        if (suggested.worse) {
+            report += "the fitted weights do not lower chi-squared; keep those of synthesis.txt\n";
+        }
         if (!options.free) {
             report += labelled_line("sets at the bound 0", set_list(fit.at_bound));
         }
@@ -109,6 +113,11 @@ CommandOutput run_fit(const CommandOptions& options) {
         }
         report += labelled_line("rank", rank);
         output.err = report;
+    }
+    if (options.write && suggested.worse) {
+        return refused("the fitted weights give chi-squared " + shortest_text(chi2_after) +
+                       ", above the current " + shortest_text(before.chi2) +
+                       "; synthesis.txt is left as it is");
     }
     if (options.write) {
         std::vector<ReplacedFile> replaced;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/checked_math.h"
 #include "platform/digest.h"
 #include "platform/whole_files.h"
 #include "tools/pages/markup_text.h"
@@ -30,7 +31,7 @@ PlotData plot_data(const Comparison& comparison) {
         plot.residual.push_back(residual(row));
     }
     for (const MaskRange& range : comparison.mask) {
-        plot.masks.emplace_back(range.low, range.high);
+        plot.masks.emplace_back(widen(range.low), widen(range.high));
     }
     return plot;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "tools/compare/failure_text.h"
+#include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 namespace {
@@ -45,6 +46,17 @@ std::optional<std::string> suggest_weights(const Comparison& comparison, const s
     }
     suggested.before = fit_statistics(comparison.rows);
     suggested.chi2_after = chi_squared(fitted_rows);
+    suggested.worse = suggested.chi2_after > suggested.before.chi2;
+    if (suggested.worse && mode == FitMode::free) {
+        // A free fit worse than the weights it started from has met sets
+        // that are dependent at 32-bit precision, where the solution is
+        // unstable. Here goes the rank decision (dependent sets reported,
+        // the minimum-norm solution for them); until it decides, such a fit
+        // is not suggested at all.
+        return "the free fit gives chi-squared " + shortest_text(suggested.chi2_after) +
+               ", above the current " + shortest_text(suggested.before.chi2) +
+               " (sets dependent at 32-bit precision?); no weights are suggested";
+    }
     return std::nullopt;
 }
 

@@ -21,11 +21,16 @@ struct SuggestedFit {
     std::vector<float> weights;
     FitStatistics before;
     double chi2_after = 0;
+    // chi2_after above before.chi2: the suggestion is worse than the weights
+    // of "synthesis.txt" (rounding to 32-bit reals can do that to a fit that
+    // is already at its optimum). Said with the result; never written.
+    bool worse = false;
 };
 
 // The fit of `fit` and of `report --fit`, with `dir` the data directory. The
 // result is the report of a refusal: no component set, a weight beyond the
-// 32-bit range, or a fault of the run's arithmetic with the fitted weights.
+// 32-bit range (naming its set), a fault of the run's arithmetic with the
+// fitted weights, or a free fit whose chi-squared is above the current one.
 std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
                                            FitMode mode, SuggestedFit& suggested);
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/checked_math.h"
+#include "reports/integral.h"
 #include "reports/scales.h"
 #include "tools/fit/least_squares.h"
 
@@ -72,6 +73,12 @@ std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& k
             store->point_count = kept.component_counts[slot];
             add_component_set(*store, weights[slot]);
         }
+        // The run's integral of this spectrum, for its fault only: a weight
+        // whose spectrum integrates beyond the 32-bit range is refused by the
+        // run, so it must not be suggested either.
+        float integral = 0;
+        trapezoid_integral(integral, store->synthetic, data.store->wavelengths,
+                           data.store->point_count);
         rows = like;
         for (ComparedRow& row : rows) {
             row.synthetic =

@@ -40,7 +40,8 @@ WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
 // first), rebuilt with the run's own operations on a fresh store: seeded from
 // the continuum, then each kept component column added in set order, each
 // addition narrowed; then the rows of `like` (same indices and sigmas) with
-// their S(I) taken from it. A narrowing that overflows is the run's fault.
+// their S(I) taken from it. A narrowing that overflows is the run's fault,
+// also that of the run's integral of the rebuilt spectrum (reports/integral.h).
 std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& kept,
                                        const std::vector<float>& weights,
                                        const std::vector<ComparedRow>& like,
