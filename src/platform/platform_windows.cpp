@@ -1,6 +1,8 @@
 // Windows implementation of the platform layer.
 #include "platform/platform.h"
 
+#include "platform/file_names_windows.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -16,7 +18,44 @@
 #include <string_view>
 
 namespace linesynth::platform {
+
+bool utf8_file_names = false;
+
+std::wstring wide_text(const std::string& utf8) {
+    if (utf8.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+    return wide;
+}
+
+std::string utf8_text(const std::wstring& wide) {
+    if (wide.empty()) {
+        return std::string();
+    }
+    const int size = static_cast<int>(wide.size());
+    const int count =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
 namespace {
+
+// CreateFile with the name in the encoding the process uses (see
+// file_names_windows.h): the run's ANSI names go to CreateFileA unchanged.
+HANDLE create_file(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    if (utf8_file_names) {
+        return ::CreateFileW(wide_text(path).c_str(), access, share, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    return ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+}
 
 HANDLE handle_of(FileHandle file) {
     return reinterpret_cast<HANDLE>(file.native);
@@ -174,8 +213,7 @@ OpenedFile open_exclusive(const std::string& path, Intent /*intent*/) {
     DWORD first_error = ERROR_SUCCESS;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (DWORD access : attempts) {
-        file = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        file = create_file(path, access, 0, OPEN_ALWAYS);
         const DWORD error = ::GetLastError();
         if (file != INVALID_HANDLE_VALUE) {
             result.created = error != ERROR_ALREADY_EXISTS;
@@ -199,8 +237,7 @@ OpenedFile open_exclusive(const std::string& path, Intent /*intent*/) {
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
     // Other readers may share the file; writers may not.
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = create_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         result.failure = open_failure_of(::GetLastError());
         return result;
@@ -323,11 +360,17 @@ void setup_floating_point() {
 }
 
 std::string data_directory() {
-    const char* dir = std::getenv("TAVO_DIR");
-    if (dir == nullptr || *dir == '\0') {
+    std::string result;
+    if (utf8_file_names) {
+        const wchar_t* dir = ::_wgetenv(L"TAVO_DIR");
+        result = dir == nullptr ? std::string() : utf8_text(dir);
+    } else {
+        const char* dir = std::getenv("TAVO_DIR");
+        result = dir == nullptr ? std::string() : std::string(dir);
+    }
+    if (result.empty()) {
         return "C:\\TAVO\\";
     }
-    std::string result = dir;
     if (result.back() != '\\' && result.back() != '/') {
         result.push_back('\\');
     }

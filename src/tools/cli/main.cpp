@@ -4,8 +4,11 @@
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "platform/companion_start.h"
 #include "platform/platform.h"
 #include "platform/whole_files.h"
 #include "tools/cli/commands.h"
@@ -63,7 +66,7 @@ int printed(const CommandOutput& output) {
     return out_written && err_written ? output.status : failure_status;
 }
 
-int run(int argc, char** argv) {
+int run(std::vector<std::string> arguments) {
     linesynth::platform::setup_floating_point();
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
@@ -98,7 +101,12 @@ int run(int argc, char** argv) {
         ->check(named);
 
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments after the program's name, last first.
+        std::reverse(arguments.begin(), arguments.end());
+        if (!arguments.empty()) {
+            arguments.pop_back();
+        }
+        app.parse(arguments);
     } catch (const CLI::CallForHelp&) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
@@ -131,7 +139,7 @@ int main(int argc, char** argv) {
     // Errors are values inside; what still escapes (memory exhausted, a
     // library's exception) is one line and a failure, never an abort.
     try {
-        return run(argc, argv);
+        return run(linesynth::platform::start_companion(argc, argv));
     } catch (const std::exception& error) {
         linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n");
     } catch (...) {
