@@ -4,6 +4,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "inputs/input_files.h"
 #include "tools/cli/stats_output.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/fit_statistics.h"
@@ -12,26 +13,10 @@
 #include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
-namespace {
-
-constexpr const char* program = "linesynth-tools: ";
 
 CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
+    return {1, "", std::string(program_name) + ": " + reason + "\n"};
 }
-
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    if (sets.empty()) {
-        return "none";
-    }
-    std::string text;
-    for (const std::int32_t set : sets) {
-        text += (text.empty() ? "" : ", ") + std::to_string(set);
-    }
-    return text;
-}
-
-}  // namespace
 
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
@@ -102,7 +87,8 @@ CommandOutput run_fit(const CommandOptions& options) {
         report += labelled_line("chi-squared before", shortest_text(before.chi2));
         report += labelled_line("chi-squared after", shortest_text(chi2_after));
         if (suggested.worse) {
-            report += "the fitted weights do not lower chi-squared; keep those of synthesis.txt\n";
+            report += std::string("the fitted weights do not lower chi-squared; keep those of ") +
+                      weights_file_name + "\n";
         }
         if (!options.free) {
             report += labelled_line("sets at the bound 0", set_list(fit.at_bound));
@@ -116,18 +102,18 @@ CommandOutput run_fit(const CommandOptions& options) {
     }
     if (options.write && suggested.worse) {
         return refused("the fitted weights give chi-squared " + shortest_text(chi2_after) +
-                       ", above the current " + shortest_text(before.chi2) +
-                       "; synthesis.txt is left as it is");
+                       ", above the current " + shortest_text(before.chi2) + "; " +
+                       weights_file_name + " is left as it is");
     }
     if (options.write) {
         std::vector<ReplacedFile> replaced;
-        if (auto reason = replace_data_files(options.request.dir, {{"synthesis.txt", weights_text}},
-                                             replaced)) {
+        if (auto reason = replace_data_files(options.request.dir,
+                                             {{weights_file_name, weights_text}}, replaced)) {
             return refused(*reason);
         }
         if (!options.json) {
-            output.err +=
-                "synthesis.txt replaced; the old file is " + replaced.front().backup + "\n";
+            output.err += std::string(weights_file_name) + " replaced; the old file is " +
+                          replaced.front().backup + "\n";
         }
     }
     return output;

@@ -18,12 +18,19 @@ struct CommandOptions {
     bool wait = false;   // fit --write: wait for another writer instead of refusing
 };
 
+// The name the program goes by in its reports, help and version.
+inline constexpr char program_name[] = "linesynth-tools";
+
 // Exit status 0, or 1 with one line on `err` and nothing on `out`.
 struct CommandOutput {
     int status = 0;
     std::string out;
     std::string err;
 };
+
+// A refusal: status 1 and the reason on `err` after the program's name:
+//   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}
+CommandOutput refused(const std::string& reason);
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

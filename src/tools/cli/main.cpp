@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "inputs/input_files.h"
 #include "platform/companion_start.h"
 #include "platform/platform.h"
 #include "platform/whole_files.h"
@@ -19,6 +20,7 @@ namespace {
 using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
+using linesynth::tools::program_name;
 
 constexpr int usage_status = 2;
 constexpr int failure_status = 1;
@@ -71,8 +73,8 @@ int run(std::vector<std::string> arguments) {
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
         "directory.",
-        "linesynth-tools");
-    app.set_version_flag("--version", std::string("linesynth-tools ") + LINESYNTH_VERSION);
+        program_name);
+    app.set_version_flag("--version", std::string(program_name) + " " + LINESYNTH_VERSION);
     app.require_subcommand(1);
     CommandOptions options;
     CLI::App* stats =
@@ -83,8 +85,9 @@ int run(std::vector<std::string> arguments) {
     add_common(*fit, options);
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
-                  "replace synthesis.txt with the fitted weights, keeping the old file as "
-                  "synthesis.txt.bak (or .bak.1, .bak.2, ... when taken)");
+                  std::string("replace ") + linesynth::weights_file_name +
+                      " with the fitted weights, keeping the old file as " +
+                      linesynth::weights_file_name + ".bak (or .bak.1, .bak.2, ... when taken)");
     fit->add_flag("--wait", options.wait,
                   "with --write: wait for another writer of the directory instead of refusing");
     PageOptions page;
@@ -118,7 +121,7 @@ int run(std::vector<std::string> arguments) {
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
         const int status =
             printed({usage_status, "",
-                     std::string("linesynth-tools: ") + error.what() + "\n" + asked->help()});
+                     std::string(program_name) + ": " + error.what() + "\n" + asked->help()});
         return status == usage_status ? usage_status : failure_status;
     }
 

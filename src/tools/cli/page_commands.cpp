@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "base/checked_math.h"
+#include "inputs/input_files.h"
+#include "inputs/spectrum_files.h"
 #include "platform/digest.h"
 #include "platform/whole_files.h"
 #include "tools/pages/markup_text.h"
@@ -13,12 +15,6 @@
 
 namespace linesynth::tools {
 namespace {
-
-constexpr const char* program = "linesynth-tools: ";
-
-CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
-}
 
 PlotData plot_data(const Comparison& comparison) {
     const RunParameters& parameters = comparison.data->parameters;
@@ -52,28 +48,22 @@ std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
 std::vector<std::pair<std::string, std::string>> input_files(const std::string& dir,
                                                              std::int32_t set_count) {
     std::vector<std::pair<std::string, std::string>> files;
-    const auto add = [&](const std::string& name) { files.emplace_back(name, dir + name); };
-    add("synthesis.txt");
-    add("vlt.txt");
-    add("FDftn.txt");
-    add("continum.txt");
-    for (std::int32_t set = 1; set <= set_count && set <= max_component_sets; ++set) {
-        add("VeltoOut" + std::to_string(set) + ".txt");
+    for (const std::string& name : input_file_names(set_count)) {
+        files.emplace_back(name, dir + name);
     }
-    add("qdqd.txt");
     return files;
 }
 
-// Every file of the data directory that either program reads or writes.
+// Every file of the data directory that either program reads or writes: the
+// inputs of a run with the most sets, the tables and the summary page the
+// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
+// Windows lock file of fit --write.
 std::vector<std::string> data_file_names() {
-    std::vector<std::string> names = {"synthesis.txt", "vlt.txt",
-                                      "FDftn.txt",     "continum.txt",
-                                      "qdqd.txt",      "RDF.txt",
-                                      "RDF1.txt",      "RDF2.txt",
-                                      "vltOut.htm",    std::string(platform::lock_file_name)};
-    for (std::int32_t set = 1; set <= max_component_sets; ++set) {
-        names.push_back("VeltoOut" + std::to_string(set) + ".txt");
+    std::vector<std::string> names = input_file_names(max_component_sets);
+    for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
+        names.emplace_back(output);
     }
+    names.emplace_back(platform::lock_file_name);
     return names;
 }
 
@@ -196,8 +186,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.scales = data.scales;
     report.norm_a = data.store->norm_a;
     report.norm_b = data.store->norm_b;
-    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    report.normalised = data.store->norm_a == 2 && data.store->norm_b == 4;
+    report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
     std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
     for (const auto& [name, path] : input_files(options.request.dir, data.parameters.set_count)) {

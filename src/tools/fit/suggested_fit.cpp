@@ -1,38 +1,24 @@
 #include "tools/fit/suggested_fit.h"
 
-#include <cmath>
-
+#include "base/checked_math.h"
+#include "inputs/input_files.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
-namespace {
-
-// The nearest 32-bit real, or nothing when the value rounds beyond the
-// largest finite one (or is not a number).
-std::optional<float> to_single(double value) {
-    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
-    // the next power of two: it and everything above round to infinity.
-    if (!(std::fabs(value) < 0x1.ffffffp127)) {
-        return std::nullopt;
-    }
-    return static_cast<float>(value);
-}
-
-}  // namespace
 
 std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
                                            FitMode mode, SuggestedFit& suggested) {
     const RunData& data = *comparison.data;
     const std::int32_t set_count = data.parameters.set_count;
     if (set_count < 1) {
-        return dir + "synthesis.txt: " + std::to_string(set_count) +
+        return dir + weights_file_name + ": " + std::to_string(set_count) +
                " component sets; a fit needs at least one";
     }
     suggested.fit = fit_weights(data, *comparison.kept, comparison.rows, mode);
     suggested.weights.clear();
     for (std::size_t slot = 0; slot < suggested.fit.weights.size(); ++slot) {
-        const auto weight = to_single(suggested.fit.weights[slot]);
+        const auto weight = try_narrow(suggested.fit.weights[slot]);
         if (!weight) {
             return "the fitted weight of set " + std::to_string(slot + 1) +
                    " is beyond the range of a 32-bit real";

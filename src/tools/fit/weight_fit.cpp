@@ -16,15 +16,14 @@ WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
     assert(set_count >= 1 && set_count <= max_component_sets && !rows.empty());
     const SpectrumStore& store = *data.store;
     const double scale_fwd = widen(data.scales.scale_fwd);
-    const double flux_2 = widen(data.calibration.flux_2);
-    const double ref_b = widen(data.scales.ref_b);
     const auto row_count = static_cast<Eigen::Index>(rows.size());
     Eigen::MatrixXd design(row_count, set_count);
     Eigen::VectorXd target(row_count);
     for (Eigen::Index i = 0; i < row_count; ++i) {
         const ComparedRow& row = rows[static_cast<std::size_t>(i)];
+        // The run's map of the continuum alone: the model without any set.
         const double base =
-            (static_cast<double>(store.continuum[row.index]) - flux_2) * scale_fwd + ref_b;
+            mapped_synthetic(data.scales, data.calibration, store.continuum[row.index]);
         target(i) = (static_cast<double>(row.observed) - base) / row.sigma;
         for (std::int32_t set = 1; set <= set_count; ++set) {
             const auto slot = static_cast<std::size_t>(set - 1);
@@ -63,16 +62,12 @@ std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& k
                                        std::vector<ComparedRow>& rows) {
     const StoreHandle store = make_zero_store();
     store->continuum = data.store->continuum;
+    std::vector<WeightedSet> sets;
+    for (std::size_t slot = 0; slot < weights.size(); ++slot) {
+        sets.push_back({&kept.components[slot], kept.component_counts[slot], weights[slot]});
+    }
     return guarded([&] {
-        store->point_count = kept.continuum_count;
-        for (std::int32_t index = 1; index <= kept.continuum_count; ++index) {
-            seed_synthetic(*store, index);
-        }
-        for (std::size_t slot = 0; slot < weights.size(); ++slot) {
-            store->component = kept.components[slot];
-            store->point_count = kept.component_counts[slot];
-            add_component_set(*store, weights[slot]);
-        }
+        resynthesize(*store, kept.continuum_count, sets);
         // The run's integral of this spectrum, for its fault only: a weight
         // whose spectrum integrates beyond the 32-bit range is refused by the
         // run, so it must not be suggested either.

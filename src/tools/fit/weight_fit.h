@@ -3,7 +3,7 @@
 //
 // The model is the synthetic spectrum the run builds, at double precision and
 // without narrowing between the sets: for a compared row I (compared_rows.h),
-//   S(I) = (continuum(I) - flux_2) * scale_fwd + ref_b
+//   S(I) = mapped_synthetic(continuum(I))  (reports/scales.h)
 //          + sum over J of w(J) * component_J(I) * scale_fwd
 // where component_J(I) is set J's difference from the continuum for I up to
 // its file's count and 0 above it. S is linear in the weights, so each set is
@@ -37,11 +37,11 @@ WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
                       const std::vector<ComparedRow>& rows, FitMode mode);
 
 // The synthetic spectrum the run builds with `weights` (one per set, set 1
-// first), rebuilt with the run's own operations on a fresh store: seeded from
-// the continuum, then each kept component column added in set order, each
-// addition narrowed; then the rows of `like` (same indices and sigmas) with
-// their S(I) taken from it. A narrowing that overflows is the run's fault,
-// also that of the run's integral of the rebuilt spectrum (reports/integral.h).
+// first), rebuilt by resynthesize (spectrum/spectrum_store.h) from the kept
+// component columns on a fresh store; then the rows of `like` (same indices
+// and sigmas) with their S(I) taken from it. A narrowing that overflows is
+// the run's fault, also that of the run's integral of the rebuilt spectrum
+// (reports/integral.h).
 std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& kept,
                                        const std::vector<float>& weights,
                                        const std::vector<ComparedRow>& like,

@@ -50,17 +50,6 @@ void put_number_row(std::string& out, std::string_view key, std::string_view lab
     out += "</td></tr>\n";
 }
 
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    std::string text;
-    for (const std::int32_t set : sets) {
-        if (!text.empty()) {
-            text += ", ";
-        }
-        text += shortest(set);
-    }
-    return text.empty() ? "none" : text;
-}
-
 void put_statistics(std::string& out, const FitStatistics& s) {
     out += "<h2>Fit statistics</h2>\n<div class=\"scroll\"><table id=\"statistics\">\n";
     put_number_row(out, "points", "compared rows", shortest(s.points));
