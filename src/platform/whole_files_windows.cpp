@@ -150,7 +150,7 @@ FileOutcome stage_file(const std::string& target, std::string_view bytes, Staged
         case Entry::other:
             return {FileFault::not_regular, target};
         case Entry::unknown:
-            return {FileFault::read, target};
+            return {is_device_name(target) ? FileFault::not_regular : FileFault::read, target};
     }
     // A new file on Windows takes its permissions from its directory, as the
     // replaced one did: there are no mode bits to carry over.
