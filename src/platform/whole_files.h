@@ -98,8 +98,11 @@ FileOutcome replace_file(const std::string& target, std::string_view bytes);
 
 // Creates `target` as a new file holding `bytes`, written whole and flushed
 // before it takes the name; FileFault::exists when any entry has the name
-// (a link is never followed). Nothing is left behind on failure.
-FileOutcome create_new_file(const std::string& target, std::string_view bytes);
+// (a link is never followed). Nothing is left behind on failure. The file
+// gets the permission bits of `permissions_of` when that names a file (a
+// backup is as private as its original), else those of any new file.
+FileOutcome create_new_file(const std::string& target, std::string_view bytes,
+                            const std::string& permissions_of = "");
 
 // An exclusive lock on a data directory, held until it is released or goes
 // away. POSIX locks the directory itself; Windows holds a lock file in it,

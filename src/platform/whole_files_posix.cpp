@@ -158,12 +158,18 @@ void discard_staged(StagedFile& staged) {
     }
 }
 
-FileOutcome create_new_file(const std::string& target, std::string_view bytes) {
+FileOutcome create_new_file(const std::string& target, std::string_view bytes,
+                            const std::string& permissions_of) {
     if (entry_exists(target)) {
         return {FileFault::exists, target};
     }
+    mode_t mode = new_file_mode();
+    struct stat original {};
+    if (!permissions_of.empty() && ::stat(permissions_of.c_str(), &original) == 0) {
+        mode = original.st_mode & 07777;
+    }
     std::string temporary;
-    if (FileOutcome outcome = write_temporary(target, bytes, new_file_mode(), temporary)) {
+    if (FileOutcome outcome = write_temporary(target, bytes, mode, temporary)) {
         return outcome;
     }
     // link() gives the complete file its name only when the name is free;

@@ -178,7 +178,10 @@ void discard_staged(StagedFile& staged) {
     }
 }
 
-FileOutcome create_new_file(const std::string& target, std::string_view bytes) {
+// Windows: a new file takes its permissions from its directory, like the
+// original did, so `permissions_of` has nothing to add.
+FileOutcome create_new_file(const std::string& target, std::string_view bytes,
+                            const std::string& /*permissions_of*/) {
     if (entry_exists(target)) {
         return {FileFault::exists, target};
     }

@@ -79,6 +79,11 @@ const SafetyRow rows[] = {
           run fit --dir "$D" --write
           expect 1 "synthesis.txt is read-only; it is left alone"
           cmp "$D/synthesis.txt" "$S/hand-set" && ! test -e "$D/synthesis.txt.bak")sh"},
+    {"fit --write gave the new file and the backup the default permissions",
+     R"sh(chmod 600 "$D/synthesis.txt"
+          run fit --dir "$D" --write
+          expect 0 "the old file is synthesis.txt.bak"
+          [ "$(stat -c %a "$D/synthesis.txt")" = 600 ] && [ "$(stat -c %a "$D/synthesis.txt.bak")" = 600 ])sh"},
     {"-o naming an input, or its .new name, replaced it",
      R"sh(cp "$D/vlt.txt" "$S/vlt"
           run plot --dir "$D" -o "$D/vlt.txt"

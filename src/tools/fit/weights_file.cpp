@@ -71,7 +71,8 @@ std::optional<std::string> replace_data_files(const std::string& dir,
             continue;
         }
         const std::string backup = backup_name(dir, files[i].name);
-        if (const auto outcome = platform::create_new_file(dir + backup, *old_bytes[i])) {
+        if (const auto outcome =
+                platform::create_new_file(dir + backup, *old_bytes[i], dir + files[i].name)) {
             return undo(outcome);
         }
         made_backups.push_back(dir + backup);
