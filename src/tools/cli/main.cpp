@@ -4,6 +4,8 @@
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
 #include <string>
 
 #include "inputs/input_files.h"
@@ -38,9 +40,7 @@ void add_common(CLI::App& command, CommandOptions& options) {
     command.add_flag("--json", options.json, "print one JSON object instead of text");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     linesynth::platform::setup_floating_point();
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
@@ -99,4 +99,23 @@ int main(int argc, char** argv) {
     linesynth::platform::write_stdout(output.out);
     linesynth::platform::write_stderr(output.err);
     return output.status;
+}
+
+}  // namespace
+
+// What no command expects (no memory left, a library's own failure) is still
+// one line and status 1, not an abort.
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fputs(program_name, stderr);
+        std::fputs(": ", stderr);
+        std::fputs(error.what(), stderr);
+        std::fputs("\n", stderr);
+    } catch (...) {
+        std::fputs(program_name, stderr);
+        std::fputs(": an unexpected failure\n", stderr);
+    }
+    return 1;
 }
