@@ -5,6 +5,7 @@
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,8 @@ int printed(const CommandOutput& output) {
     const bool out_written = linesynth::platform::write_stdout(output.out);
     const bool err_written = linesynth::platform::write_stderr(output.err);
     if (!out_written) {
-        linesynth::platform::write_stderr("linesynth-tools: cannot write standard output\n");
+        linesynth::platform::write_stderr(std::string(program_name) +
+                                          ": cannot write standard output\n");
     }
     return out_written && err_written ? output.status : failure_status;
 }
@@ -144,9 +146,9 @@ int main(int argc, char** argv) {
     try {
         return run(linesynth::platform::start_companion(argc, argv));
     } catch (const std::exception& error) {
-        linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n");
+        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n");
     } catch (...) {
-        linesynth::platform::write_stderr("linesynth-tools: unexpected failure\n");
+        linesynth::platform::write_stderr(std::string(program_name) + ": unexpected failure\n");
     }
     return failure_status;
 }
