@@ -28,7 +28,7 @@ from tool_runs import fail, read_bytes, run_tool, scratch_copy, stats_json, writ
 COLOURS = {
     "model": (0xD5, 0x5E, 0x00),
     "fitted model": (0x00, 0x72, 0xB2),
-    "masked rows": (0xB3, 0xB3, 0xB3),
+    "masked rows": (0x99, 0x99, 0x99),
     "masked range": (0xEB, 0xEB, 0xEB),
     "sigma band": (0xCC, 0xE7, 0xF6),
     "set 1": (0x00, 0x9E, 0x73),
@@ -38,8 +38,10 @@ COLOURS = {
 ROUNDING = 5e-6
 HOSTILE_TITLE = "<b>bold</b> & \"q\" 'a' ]]> \u00c5"
 # The command of the README's picture, on the example with one masked range.
-REPORT = ["report", "--fit", "--components", "--sigma", "sigma.txt", "--mask", "mask.txt"]
-WINDOW = "1000,1200"
+REPORT = [
+    "report", "--fit", "--scale", "--sigma", "sigma.txt", "--components", "--mask", "mask.txt"
+]
+WINDOW = "1000,1700"
 
 
 def find_chromium():

@@ -1,15 +1,19 @@
 // linesynth-tools: fit statistics, suggested weights, a plot and a report page
 // for a linesynth data directory. It reads the directory the way a run does,
 // but only for reading: it never pauses, never writes a table or the summary
-// page, and writes "synthesis.txt" only when asked to (fit --write); plot and
+// page, and writes "synthesis.txt" only when asked to (fit --write); plot,
 // report and explore write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "inputs/input_files.h"
+#include "platform/companion_start.h"
 #include "platform/platform.h"
+#include "platform/whole_files.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
 
@@ -21,15 +25,30 @@ using linesynth::tools::PageOptions;
 using linesynth::tools::program_name;
 
 constexpr int usage_status = 2;
+constexpr int failure_status = 1;
+
+// An empty file or directory name is a usage error: "--dir ''" would
+// otherwise mean the default directory, and an empty mask no mask.
+const CLI::Validator named(
+    [](std::string& value) {
+        return value.empty() ? std::string("an empty value names no file") : std::string();
+    },
+    "", "named");
 
 // --dir, --mask and --sigma.
 void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request) {
-    command.add_option("--dir", request.dir,
-                       "data directory (default: TAVO_DIR, else the platform's default)");
-    command.add_option("--mask", request.mask_file,
-                       "file of wavelength ranges \"low high\" to leave out, one per line");
-    command.add_option("--sigma", request.sigma_file,
-                       "file of row uncertainties: a count, then one value per record");
+    command
+        .add_option("--dir", request.dir,
+                    "data directory (default: TAVO_DIR, else the platform's default)")
+        ->check(named);
+    command
+        .add_option("--mask", request.mask_file,
+                    "file of wavelength ranges \"low high\" to leave out, one per line")
+        ->check(named);
+    command
+        .add_option("--sigma", request.sigma_file,
+                    "file of row uncertainties: a count, then one value per record")
+        ->check(named);
 }
 
 // What `plot` and `report` draw, and how.
@@ -45,6 +64,10 @@ void add_page(CLI::App& command, PageOptions& page, PageFlags& flags) {
         "--fit", page.fit,
         "draw the model with the weights of `fit`, dashed (report: and list them)");
     command.add_flag("--free", page.free, "with --fit: allow negative weights, as fit --free")
+        ->needs(fit);
+    command
+        .add_flag("--scale", page.scale,
+                  "with --fit: fit the scale of the map (ref_a of qdqd.txt) too, as fit --scale")
         ->needs(fit);
     command.add_flag("--components", page.components,
                      "draw each set's contribution w(J) * component_J in a panel of its own");
@@ -69,9 +92,19 @@ void add_common(CLI::App& command, CommandOptions& options) {
     command.add_flag("--json", options.json, "print one JSON object instead of text");
 }
 
-}  // namespace
+// Writes what a command printed; a failed or short write to either stream is
+// a failure of the command (a full disk must not pass for an empty result).
+int printed(const CommandOutput& output) {
+    const bool out_written = linesynth::platform::write_stdout(output.out);
+    const bool err_written = linesynth::platform::write_stderr(output.err);
+    if (!out_written) {
+        linesynth::platform::write_stderr(std::string(program_name) +
+                                          ": cannot write standard output\n");
+    }
+    return out_written && err_written ? output.status : failure_status;
+}
 
-int main(int argc, char** argv) {
+int run(std::vector<std::string> arguments) {
     linesynth::platform::setup_floating_point();
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
@@ -90,7 +123,10 @@ int main(int argc, char** argv) {
     fit->add_flag("--write", options.write,
                   std::string("replace ") + linesynth::weights_file_name +
                       " with the fitted weights (and " + linesynth::scale_file_name +
-                      " with --scale), keeping a .bak of each");
+                      " with --scale), keeping each old file as NAME.bak (or .bak.1, .bak.2, "
+                      "... when taken)");
+    fit->add_flag("--wait", options.wait,
+                  "with --write: wait for another writer of the directory instead of refusing");
     fit->add_flag("--scale", options.scale,
                   std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
                       linesynth::scale_file_name + ")");
@@ -103,43 +139,53 @@ int main(int argc, char** argv) {
     CLI::App* plot = app.add_subcommand(
         "plot", "draw observed and model spectra and the residuals as an SVG image");
     add_page(*plot, page, flags);
-    plot->add_option("-o,--output", page.output, "the SVG file to write")->required();
+    plot->add_option("-o,--output", page.output, "the SVG file to write")->required()->check(named);
     CLI::App* report = app.add_subcommand(
         "report", "write one self-contained HTML page with the plot and the fit's numbers");
     add_page(*report, page, flags);
-    report->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    report->add_option("-o,--output", page.output, "the HTML file to write")
+        ->required()
+        ->check(named);
     CLI::App* explore = app.add_subcommand(
         "explore", "write one HTML page on which the weights can be moved and the fit followed");
     add_request(*explore, page.request);
     explore->add_flag("--fit", page.fit, "add the fitted weights and a button that sets them");
     explore->add_flag("--scale", page.scale, "add a control for ref_a of qdqd.txt");
-    explore->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    explore->add_option("-o,--output", page.output, "the HTML file to write")
+        ->required()
+        ->check(named);
 
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments after the program's name, last first.
+        std::reverse(arguments.begin(), arguments.end());
+        if (!arguments.empty()) {
+            arguments.pop_back();
+        }
+        app.parse(arguments);
     } catch (const CLI::CallForHelp&) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stdout(asked->help());
-        return 0;
+        return printed({0, asked->help(), ""});
     } catch (const CLI::CallForVersion&) {
-        linesynth::platform::write_stdout(app.version() + "\n");
-        return 0;
+        return printed({0, app.version() + "\n", ""});
     } catch (const CLI::ParseError& error) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n" +
-                                          asked->help());
-        return usage_status;
+        const int status =
+            printed({usage_status, "",
+                     std::string(program_name) + ": " + error.what() + "\n" + asked->help()});
+        return status == usage_status ? usage_status : failure_status;
     }
 
     if (plot->parsed() || report->parsed()) {
         page.residuals_in_sigma = flags.residuals == "sigma";
         if (page.residuals_in_sigma && page.request.sigma_file.empty()) {
             const CLI::App* asked = app.get_subcommands().front();
-            linesynth::platform::write_stderr(
-                "linesynth-tools: --residuals sigma needs --sigma FILE\n" + asked->help());
-            return usage_status;
+            const int status =
+                printed({usage_status, "",
+                         std::string(program_name) + ": --residuals sigma needs --sigma FILE\n" +
+                             asked->help()});
+            return status == usage_status ? usage_status : failure_status;
         }
         for (const CLI::Option* title : flags.titles) {
             if (title->count() > 0) {
@@ -170,7 +216,20 @@ int main(int argc, char** argv) {
                                  : plot->parsed()   ? linesynth::tools::run_plot(page)
                                  : report->parsed() ? linesynth::tools::run_report(page)
                                                     : linesynth::tools::run_explore(page);
-    linesynth::platform::write_stdout(output.out);
-    linesynth::platform::write_stderr(output.err);
-    return output.status;
+    return printed(output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Errors are values inside; what still escapes (memory exhausted, a
+    // library's exception) is one line and a failure, never an abort.
+    try {
+        return run(linesynth::platform::start_companion(argc, argv));
+    } catch (const std::exception& error) {
+        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n");
+    } catch (...) {
+        linesynth::platform::write_stderr(std::string(program_name) + ": unexpected failure\n");
+    }
+    return failure_status;
 }

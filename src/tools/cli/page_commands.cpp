@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <limits>
 
 #include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
-#include "platform/platform.h"
-#include "tools/compare/failure_text.h"
+#include "platform/digest.h"
+#include "platform/whole_files.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/fit/fit_result.h"
-#include "tools/fit/weight_fit.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -23,8 +24,7 @@ namespace {
 // weights and the rows the run would give with them.
 struct Drawn {
     Comparison comparison;
-    std::optional<SuggestedFit> fit;
-    std::vector<ComparedRow> fitted_rows;
+    std::optional<FitResult> fit;
 };
 
 std::string title_of(const PageOptions& options, const RunParameters& parameters) {
@@ -39,11 +39,14 @@ std::int32_t last_row(const Comparison& comparison) {
 
 // Set J's contribution to the model at the compared rows, on the observed
 // scale: w(J) * component_J(I) * scale_fwd, with component_J(I) as its file
-// left it up to the file's count and 0 above (the model of weight_fit.h).
+// left it up to the file's count and 0 above (the model of fit_design.h), and
+// scale_fwd that of the fitted map when a fit ran.
 PlotComponent contribution(const Drawn& drawn, std::int32_t set, float weight) {
     const KeptColumns& kept = *drawn.comparison.kept;
     const auto slot = static_cast<std::size_t>(set - 1);
-    const double scale = widen(weight) * widen(drawn.comparison.data->scales.scale_fwd);
+    const ReportScales& scales =
+        drawn.fit ? drawn.fit->scales_after : drawn.comparison.data->scales;
+    const double scale = widen(weight) * widen(scales.scale_fwd);
     PlotComponent component{set, {}};
     for (const ComparedRow& row : drawn.comparison.rows) {
         const double value = row.index <= kept.component_counts[slot]
@@ -74,9 +77,11 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
             plot.sigma.push_back(row.sigma);
         }
     }
-    for (const ComparedRow& row : drawn.fitted_rows) {
-        plot.fitted_model.push_back(row.synthetic);
-        plot.fitted_residual.push_back(residual(row));
+    if (drawn.fit) {
+        for (const ComparedRow& row : drawn.fit->rows_after) {
+            plot.fitted_model.push_back(row.synthetic);
+            plot.fitted_residual.push_back(residual(row));
+        }
     }
     if (options.components) {
         const std::int32_t sets = std::min(data.parameters.set_count, max_component_sets);
@@ -95,7 +100,7 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
         }
     }
     for (const MaskRange& range : comparison.mask) {
-        plot.masks.emplace_back(range.low, range.high);
+        plot.masks.emplace_back(widen(range.low), widen(range.high));
     }
     return plot;
 }
@@ -105,7 +110,7 @@ std::vector<ReportMask> report_masks(const Comparison& comparison) {
     std::vector<ReportMask> masks;
     for (const MaskRange& range : comparison.mask) {
         const std::vector<MaskRange> alone = {range};
-        ReportMask mask{range.low, range.high, 0};
+        ReportMask mask{widen(range.low), widen(range.high), 0};
         for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
             if (masked(alone, comparison.data->store->wavelengths[index])) {
                 ++mask.rows;
@@ -126,69 +131,132 @@ std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
     return text;
 }
 
-// The files the comparison read, in the order the run reads them, then the
-// mask and sigma files: (name shown, path).
-std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& options,
+// The files the comparison read, in the order the run reads them: (name
+// shown, path). The mask and sigma files follow in the report from the bytes
+// the comparison read.
+std::vector<std::pair<std::string, std::string>> input_files(const std::string& dir,
                                                              std::int32_t set_count) {
-    const std::string& dir = options.request.dir;
     std::vector<std::pair<std::string, std::string>> files;
     for (const std::string& name : input_file_names(set_count)) {
         files.emplace_back(name, dir + name);
     }
-    for (const std::string* extra : {&options.request.mask_file, &options.request.sigma_file}) {
-        if (!extra->empty()) {
-            files.emplace_back(*extra, *extra);
-        }
-    }
     return files;
 }
 
-// An output that names one of the inputs would replace it: -o vlt.txt must
-// not overwrite the parameter file.
-std::optional<std::string> output_is_an_input(const PageOptions& options, std::int32_t set_count) {
+// Every file of the data directory that either program reads or writes: the
+// inputs of a run with the most sets, the tables and the summary page the
+// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
+// Windows lock file of fit --write.
+std::vector<std::string> data_file_names() {
+    std::vector<std::string> names = input_file_names(max_component_sets);
+    for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
+        names.emplace_back(output);
+    }
+    names.emplace_back(platform::lock_file_name);
+    return names;
+}
+
+// A path of the companion's (UTF-8) as the file system library takes it.
+std::filesystem::path file_path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string file_name_of(const std::filesystem::path& path) {
+    const std::u8string name = path.filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+// Whether `name` is `protected_name` or one of its backups or temporaries:
+// the name itself, or it followed by a dot and anything ("synthesis.txt.bak.2",
+// "vlt.txt.new", "out.svg.new-Ab12Cd").
+bool is_or_extends(const std::string& name, const std::string& protected_name) {
+    return name == protected_name ||
+           (name.size() > protected_name.size() && name.starts_with(protected_name + "."));
+}
+
+// An output may replace no file that either program reads or writes: not a
+// file of the data directory (inputs, tables, the summary page), nor one of
+// their backups or temporaries, nor the mask or sigma file, nor any of these
+// under another name (a link). Checked before any work.
+std::optional<std::string> refused_output(const PageOptions& options) {
+    const std::filesystem::path output = file_path(options.output);
+    const std::string name = file_name_of(output);
+    std::filesystem::path parent = output.parent_path();
     std::error_code ignored;
-    for (const auto& entry : input_files(options, set_count)) {
-        if (std::filesystem::equivalent(options.output, entry.second, ignored)) {
-            return options.output + " is an input file; the output needs a name of its own";
+    const auto same_directory = [&](const std::string& dir) {
+        return std::filesystem::equivalent(parent.empty() ? "." : parent,
+                                           dir.empty() ? file_path(".") : file_path(dir), ignored);
+    };
+    const std::string refusal = options.output +
+                                " is a file that linesynth or linesynth-tools reads or writes; "
+                                "the output needs a name of its own";
+    if (same_directory(options.request.dir)) {
+        for (const std::string& data_name : data_file_names()) {
+            if (is_or_extends(name, data_name)) {
+                return refusal;
+            }
+        }
+    }
+    for (const std::string& data_name : data_file_names()) {
+        if (std::filesystem::equivalent(output, file_path(options.request.dir + data_name),
+                                        ignored)) {
+            return refusal;
+        }
+    }
+    for (const std::string* option : {&options.request.mask_file, &options.request.sigma_file}) {
+        if (option->empty()) {
+            continue;
+        }
+        const std::filesystem::path option_path = file_path(*option);
+        const std::string option_name = file_name_of(option_path);
+        parent = output.parent_path();
+        const std::filesystem::path option_parent = option_path.parent_path();
+        const bool beside = std::filesystem::equivalent(
+            parent.empty() ? "." : parent, option_parent.empty() ? "." : option_parent, ignored);
+        if ((beside && is_or_extends(name, option_name)) ||
+            std::filesystem::equivalent(output, option_path, ignored)) {
+            return refusal;
         }
     }
     return std::nullopt;
 }
 
-// Loads the comparison, refuses an output that names an input, and runs the
-// fit when asked.
+std::optional<std::string> write_output(const std::string& path, std::string_view bytes) {
+    if (const platform::FileOutcome outcome = platform::replace_file(path, bytes)) {
+        return platform::fault_text(outcome);
+    }
+    return std::nullopt;
+}
+
+// Refuses an output that would replace a file either program uses (before
+// any work), loads the comparison, and runs the fit when asked.
 std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) {
+    if (auto reason = refused_output(options)) {
+        return reason;
+    }
     Comparison& comparison = drawn.comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return reason;
     }
-    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
-        return reason;
-    }
     if (options.fit) {
-        SuggestedFit suggested;
+        FitOptions fit;
+        fit.mode = options.free ? FitMode::free : FitMode::non_negative;
+        fit.scale = options.scale;
         if (auto reason =
-                suggest_weights(comparison, options.request.dir,
-                                options.free ? FitMode::free : FitMode::non_negative, suggested)) {
+                fit_comparison(comparison, options.request.dir, fit, drawn.fit.emplace())) {
             return reason;
         }
-        if (const auto failure =
-                rebuilt_rows(*comparison.data, *comparison.kept, suggested.weights,
-                             comparison.data->scales, comparison.rows, drawn.fitted_rows)) {
-            return "with the fitted weights: " + failure_text(*failure);
-        }
-        drawn.fit = std::move(suggested);
     }
     return std::nullopt;
 }
 
-// Rows 1 to n of the run's tables (n as for the compared rows), whether
-// compared or masked, and the columns the synthesis starts from.
+// Rows 1 to the last comparable row, whether compared or masked, and the
+// columns the synthesis starts from.
 ExploreData explore_data(const Comparison& comparison) {
     const RunData& data = *comparison.data;
     const SpectrumStore& store = *data.store;
     const KeptColumns& kept = *comparison.kept;
-    const std::int32_t n = comparable_count(kept.observed_count, store.point_count);
+    const std::int32_t n = last_row(comparison);
     ExploreData page;
     page.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
     std::size_t next = 0;  // the next compared row
@@ -227,33 +295,12 @@ ExploreData explore_data(const Comparison& comparison) {
 
 }  // namespace
 
-std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes) {
-    const std::string fresh = path + ".new";
-    const platform::OpenedFile file = platform::create_file(fresh);
-    if (!file.handle) {
-        return "cannot create " + fresh;
-    }
-    const bool written = platform::write_at(file.handle, 0, bytes.data(), bytes.size()) ==
-                             platform::IoFailure::none &&
-                         platform::flush_file(file.handle) == platform::IoFailure::none;
-    platform::close(file.handle);
-    if (!written) {
-        platform::remove_file(fresh);
-        return "cannot write " + fresh;
-    }
-    if (platform::rename_file(fresh, path) != platform::IoFailure::none) {
-        platform::remove_file(fresh);
-        return "cannot rename " + fresh + " to " + path;
-    }
-    return std::nullopt;
-}
-
 CommandOutput run_plot(const PageOptions& options) {
     Drawn drawn;
     if (auto reason = load_drawn(options, drawn)) {
         return refused(*reason);
     }
-    if (auto reason = write_whole_file(options.output, plot_svg(plot_data(options, drawn)))) {
+    if (auto reason = write_output(options.output, plot_svg(plot_data(options, drawn)))) {
         return refused(*reason);
     }
     return {};
@@ -273,17 +320,32 @@ CommandOutput run_report(const PageOptions& options) {
     plot.show_title = false;
     report.plot = plot_svg(plot);
     report.statistics = fit_statistics(comparison.rows);
-    report.masks = report_masks(comparison);
     report.figures = comparison_figures(comparison, report.statistics);
+    report.masks = report_masks(comparison);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
         report.weights.push_back(data.parameters.weight(set));
     }
     if (drawn.fit) {
-        const SuggestedFit& suggested = *drawn.fit;
-        report.fit = SuggestedWeights{suggested.weights,    suggested.before.chi2,
-                                      suggested.chi2_after, suggested.fit.at_bound,
-                                      suggested.fit.rank,   suggested.fit.dependent};
+        const FitResult& fit = *drawn.fit;
+        ReportFit& shown = report.fit.emplace();
+        shown.weights = fit.weights;
+        shown.errors = fit.errors;
+        shown.at_bound = fit.at_bound;
+        shown.bounded = !options.free;
+        shown.errors_scaled = fit.errors_scaled;
+        if (fit.scale) {
+            shown.ref_a = fit.scale->ref_a;
+            shown.ref_a_error = fit.scale->ref_a_error;
+        }
+        shown.chi2_after = fit.chi2_after;
+        shown.after = fit.after;
+        shown.rank = fit.rank;
+        shown.parameter_count = fit.parameter_count;
+        shown.condition_number = fit.condition_number;
+        shown.dependent = fit.dependent;
+        shown.nearly_dependent = fit.nearly_dependent;
+        shown.scale_dependent = fit.scale_dependent;
     }
     report.calibration = data.calibration;
     report.scales = data.scales;
@@ -291,45 +353,52 @@ CommandOutput run_report(const PageOptions& options) {
     report.norm_b = data.store->norm_b;
     report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
-    for (const auto& [name, path] : input_files(options, data.parameters.set_count)) {
-        const auto digest = platform::digest_file(path);
+    std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
+    for (const auto& [name, path] : input_files(options.request.dir, data.parameters.set_count)) {
+        std::string bytes;
+        if (const platform::FileOutcome outcome =
+                platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
+            return refused(platform::fault_text(outcome));
+        }
+        listed.emplace_back(name, std::move(bytes));
+    }
+    if (!options.request.mask_file.empty()) {
+        listed.emplace_back(options.request.mask_file, comparison.mask_bytes);
+    }
+    if (!options.request.sigma_file.empty()) {
+        listed.emplace_back(options.request.sigma_file, comparison.sigma_bytes);
+    }
+    for (const auto& [name, bytes] : listed) {
+        const auto digest = platform::digest_bytes(bytes);
         if (!digest) {
-            return refused("cannot read " + path);
+            return refused("cannot compute the digest of " + name);
         }
         report.files.push_back({name, digest->size, hexadecimal(digest->sha256)});
     }
     report.version = options.version;
-    if (auto reason = write_whole_file(options.output, report_page(report))) {
+    if (auto reason = write_output(options.output, report_page(report))) {
         return refused(*reason);
     }
     return {};
 }
 
+// The page's fit is that of `fit` (with --scale, `fit --scale`): load_drawn
+// runs it with the weights kept non-negative, as explore has no --free.
 CommandOutput run_explore(const PageOptions& options) {
-    // The page's fit is that of `fit` (with --scale, `fit --scale`), not the
-    // weights-only fit that plot and report draw.
-    PageOptions without_fit = options;
-    without_fit.fit = false;
     Drawn drawn;
-    if (auto reason = load_drawn(without_fit, drawn)) {
+    if (auto reason = load_drawn(options, drawn)) {
         return refused(*reason);
     }
     ExploreData page = explore_data(drawn.comparison);
-    if (options.fit) {
-        FitOptions fit_options;
-        fit_options.scale = options.scale;
-        FitResult fit;
-        if (auto reason = fit_comparison(drawn.comparison, options.request.dir, fit_options, fit)) {
-            return refused(*reason);
-        }
-        page.fitted = fit.weights;
-        if (fit.scale) {
-            page.fitted_ref_a = fit.scale->ref_a;
+    if (drawn.fit) {
+        page.fitted = drawn.fit->weights;
+        if (drawn.fit->scale) {
+            page.fitted_ref_a = drawn.fit->scale->ref_a;
         }
     }
     page.scale = options.scale;
     page.version = options.version;
-    if (auto reason = write_whole_file(options.output, explore_page(page))) {
+    if (auto reason = write_output(options.output, explore_page(page))) {
         return refused(*reason);
     }
     return {};

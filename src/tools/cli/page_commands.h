@@ -1,8 +1,12 @@
 // The companion's picture subcommands: `plot` writes the fit as an SVG image,
 // `report` writes the self-contained HTML page, `explore` the page on which
-// the user moves the weights. Both read the data directory
+// the user moves the weights. All three read the data directory
 // exactly as `stats` does, refuse what it refuses with the same report and
-// status, and write their file whole or not at all.
+// status, and write their file whole or not at all (platform/whole_files.h).
+// Before any work they refuse an output that would replace a file either
+// program reads or writes: a file of the data directory (inputs, tables, the
+// summary page) or a backup or temporary of one ("NAME.anything"), the mask
+// or sigma file, or any of these under another name.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +21,8 @@ struct PageOptions {
     ComparisonRequest request;
     std::string output;       // the file to write
     bool fit = false;         // the fitted model drawn, and on the page the suggested weights
-    bool scale = false;       // explore: a control for ref_a of the scale file
     bool free = false;        // the fit lets weights take any sign, as fit --free
+    bool scale = false;       // the fit fits ref_a too, as fit --scale; explore: a ref_a control
     bool components = false;  // each set's contribution in a panel of its own
     bool residuals_in_sigma = false;   // r / sigma instead of r (needs a sigma file)
     std::optional<std::string> title;  // instead of the title record of vlt.txt
@@ -32,11 +36,5 @@ struct PageOptions {
 CommandOutput run_plot(const PageOptions& options);
 CommandOutput run_report(const PageOptions& options);
 CommandOutput run_explore(const PageOptions& options);
-
-// Puts `bytes` in the place of `path`: written whole to "<path>.new" and
-// flushed, then renamed over `path`. When a step fails, `path` is as it was,
-// the new file is removed, and the result names the failing step:
-//   "cannot write /out/report.html.new"
-std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes);
 
 }  // namespace linesynth::tools

@@ -4,7 +4,6 @@
 
 #include "base/checked_math.h"
 #include "reports/scales.h"
-#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
@@ -63,13 +62,13 @@ ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd&
     return parameters;
 }
 
-Eigen::MatrixXd design_triangle(const FitDesign& design) {
-    const Eigen::Index n = design.columns.cols();
-    if (design.columns.rows() <= n) {
-        return design.columns;
+DesignSolution solve_design(const ReducedProblem& problem, FitMode mode) {
+    if (mode == FitMode::non_negative) {
+        NonNegativeSolution solution = non_negative_least_squares(problem);
+        return {std::move(solution.x), std::move(solution.at_bound)};
     }
-    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(design.columns);
-    return qr.matrixQR().topRows(n).triangularView<Eigen::Upper>();
+    return {free_least_squares(problem.a, problem.b),
+            std::vector<bool>(static_cast<std::size_t>(problem.a.cols()), false)};
 }
 
 Eigen::MatrixXd model_jacobian(const FitDesign& design, const Eigen::MatrixXd& columns,

@@ -21,6 +21,7 @@
 
 #include "stages/compute_stage.h"
 #include "tools/compare/compared_rows.h"
+#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
@@ -59,11 +60,9 @@ struct ModelParameters {
 
 ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd& x);
 
-// The triangle R of a QR of the design's columns, which has their lengths
-// and the angles between them (R^T R = A^T A): everything the conditioning
-// and the covariance need, on a few rows instead of one per compared row.
-// A design with no more rows than columns is its own triangle.
-Eigen::MatrixXd design_triangle(const FitDesign& design);
+// The same for a problem reduced by least_squares.h's reduce_problem, whose
+// triangle the caller keeps for the conditioning and the covariance.
+DesignSolution solve_design(const ReducedProblem& problem, FitMode mode);
 
 // The sigma-weighted Jacobian of S with respect to (w(1), ..., w(n)[, a]) at
 // `parameters`, from `columns` (the design's, or its triangle: the map is the

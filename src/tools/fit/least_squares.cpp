@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace linesynth::tools {
 namespace {
@@ -49,7 +48,7 @@ Reduced reduced(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     }
     Eigen::MatrixXd augmented(a.rows(), n + 1);
     augmented << a, b;
-    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(std::move(augmented));
+    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(augmented);
     const Eigen::MatrixXd r = qr.matrixQR().topRows(n + 1).triangularView<Eigen::Upper>();
     return {r.leftCols(n), r.col(n)};
 }
@@ -120,7 +119,7 @@ NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& 
 
 }  // namespace
 
-NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+ReducedProblem reduce_problem(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     // Gradients below this are rounding noise of A^T r (the usual choice:
     // ten ulps of the largest column sum, times the larger dimension), taken
     // from the problem as given, not the reduced one.
@@ -128,8 +127,16 @@ NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const E
                                            : 10 * std::numeric_limits<double>::epsilon() *
                                                  a.cwiseAbs().colwise().sum().maxCoeff() *
                                                  static_cast<double>(std::max(a.rows(), a.cols()));
-    const Reduced problem = reduced(a, b);
-    return active_set(problem.a, problem.b, tolerance);
+    Reduced problem = reduced(a, b);
+    return {std::move(problem.a), std::move(problem.b), tolerance};
+}
+
+NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem) {
+    return active_set(problem.a, problem.b, problem.tolerance);
+}
+
+NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    return non_negative_least_squares(reduce_problem(a, b));
 }
 
 Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {

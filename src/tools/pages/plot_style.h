@@ -40,7 +40,7 @@ constexpr LineStyle observed_line{okabe_ito::black, 1.0, ""};
 constexpr LineStyle model_line{okabe_ito::vermillion, 1.8, ""};
 constexpr LineStyle fitted_line{okabe_ito::blue, 1.8, "7 4"};
 // The observed rows inside a masked range: shown, but plainly not compared.
-constexpr LineStyle masked_rows_line{"#b3b3b3", 1.0, ""};
+constexpr LineStyle masked_rows_line{"#999999", 1.0, ""};
 constexpr LineStyle zero_line{"#666666", 0.8, ""};
 
 // Fills, light enough that every curve reads on top of them.

@@ -1,7 +1,9 @@
 #include "tools/pages/report_page.h"
 
+#include <algorithm>
 #include <string_view>
 
+#include "base/checked_math.h"
 #include "tools/compare/number_text.h"
 #include "tools/pages/markup_text.h"
 
@@ -35,6 +37,14 @@ std::string shortest(Integer value) {
     return std::to_string(value);
 }
 
+std::string optional_six(const std::optional<double>& value) {
+    return value ? six_digits(*value) : "none";
+}
+
+bool holds(const std::vector<std::int32_t>& sets, std::int32_t set) {
+    return std::find(sets.begin(), sets.end(), set) != sets.end();
+}
+
 void put_escaped(std::string& out, std::string_view text) {
     append_escaped(out, text);
 }
@@ -66,55 +76,134 @@ void put_statistics(std::string& out, const ReportData& data) {
                                            : "chi-squared",
                    six_digits(s.chi2));
     put_number_row(out, "chi2_per_point", "chi-squared per row", six_digits(s.chi2_per_point));
-    const Goodness& goodness = data.figures.goodness;
-    put_number_row(out, "dof", "degrees of freedom", shortest(goodness.dof));
-    put_number_row(out, "chi2_reduced", "reduced chi-squared",
-                   goodness.chi2_reduced ? six_digits(*goodness.chi2_reduced) : "none");
-    put_number_row(out, "p_value", "p-value",
-                   goodness.p_value ? six_digits(*goodness.p_value) : "none");
     put_number_row(out, "adev_percent", "mean absolute deviation (%)",
                    s.adev_percent ? six_digits(*s.adev_percent) : "none");
-    put_number_row(out, "snr", "signal-to-noise (DER_SNR)",
-                   data.figures.snr ? six_digits(*data.figures.snr) : "none");
+    const Goodness& goodness = data.figures.goodness;
+    put_number_row(out, "dof", "degrees of freedom (rows &#8722; sets)", shortest(goodness.dof));
+    put_number_row(out, "chi2_reduced", "reduced chi-squared", optional_six(goodness.chi2_reduced));
+    put_number_row(out, "p_value", "p-value (a chi-squared at least this large)",
+                   optional_six(goodness.p_value));
+    put_number_row(out, "snr", "signal-to-noise (DER_SNR)", optional_six(data.figures.snr));
     out += "</table></div>\n";
+}
+
+// A fitted value with its 1-sigma error beside it.
+void put_fitted_cells(std::string& out, double value, const std::optional<double>& error,
+                      std::string_view without) {
+    out += "<td class=\"n\">";
+    out += six_digits(value);
+    out += "</td><td class=\"n\">";
+    if (error) {
+        out += "&#177; ";
+        out += six_digits(*error);
+    } else {
+        out += without;
+    }
+    out += "</td>";
+}
+
+// "sets 1, 2" and, when the scale takes part, "and the scale".
+std::string sets_text(const std::vector<std::int32_t>& sets, bool scale) {
+    std::string text = sets.empty() ? "" : (sets.size() == 1 ? "set " : "sets ") + set_list(sets);
+    if (scale) {
+        text += text.empty() ? "the scale" : " and the scale";
+    }
+    return text;
+}
+
+// What the fit cannot pin, or did not better, in sentences.
+std::vector<std::string> fit_warnings(const ReportFit& fit, double chi2_before) {
+    std::vector<std::string> warnings;
+    // Rounding the weights to 32-bit reals can leave a fit that was already
+    // at its optimum a little worse than the weights it started from.
+    if (fit.chi2_after > chi2_before) {
+        warnings.push_back(
+            "The fitted weights do not lower chi-squared; keep those of synthesis.txt.");
+    }
+    if (!fit.dependent.empty() || (fit.scale_dependent && fit.rank < fit.parameter_count)) {
+        warnings.push_back("Linearly dependent: " + sets_text(fit.dependent, fit.scale_dependent) +
+                           "; the spectra cannot tell these weights apart.");
+    }
+    if (!fit.nearly_dependent.empty() || (fit.scale_dependent && fit.dependent.empty())) {
+        warnings.push_back("Nearly dependent (condition number " +
+                           six_digits(fit.condition_number) +
+                           "): " + sets_text(fit.nearly_dependent, fit.scale_dependent) +
+                           "; their weights are poorly determined.");
+    }
+    return warnings;
+}
+
+void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
+    const bool sigma = !data.sigma_file.empty();
+    out += "<div class=\"scroll\"><table id=\"fit\">\n";
+    put_number_row(out, "chi2_before",
+                   sigma ? "chi-squared with the weights of synthesis.txt"
+                         : "sum of squared residuals with the weights of synthesis.txt",
+                   six_digits(data.statistics.chi2));
+    put_number_row(out, "chi2_after",
+                   sigma ? "chi-squared with the fitted weights"
+                         : "sum of squared residuals with the fitted weights",
+                   six_digits(fit.chi2_after));
+    put_number_row(out, "dof_after", "degrees of freedom (rows &#8722; parameters not at a bound)",
+                   shortest(fit.after.dof));
+    put_number_row(out, "chi2_reduced_after", "reduced chi-squared",
+                   optional_six(fit.after.chi2_reduced));
+    if (sigma) {
+        put_number_row(out, "p_value_after", "p-value (a chi-squared at least this large)",
+                       optional_six(fit.after.p_value));
+    } else {
+        put_number_row(out, "errors", "errors",
+                       "scaled by the scatter of the residuals (no sigma file)");
+    }
+    if (fit.bounded) {
+        put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.at_bound));
+    }
+    put_number_row(out, "rank", "rank of the fit",
+                   shortest(fit.rank) + " of " + shortest(fit.parameter_count));
+    put_number_row(out, "condition_number", "condition number", six_digits(fit.condition_number));
+    out += "</table></div>\n";
+    const std::vector<std::string> warnings = fit_warnings(fit, data.statistics.chi2);
+    if (!warnings.empty()) {
+        out += "<ul id=\"warnings\">\n";
+        for (const std::string& warning : warnings) {
+            out += "<li>";
+            put_escaped(out, warning);
+            out += "</li>\n";
+        }
+        out += "</ul>\n";
+    }
 }
 
 void put_weights(std::string& out, const ReportData& data) {
     out += "<h2>Weights</h2>\n<div class=\"scroll\"><table id=\"weights\">\n";
     out += "<tr><th>set</th><th>synthesis.txt</th>";
     if (data.fit) {
-        out += "<th>suggested</th>";
+        out += "<th>fitted</th><th>error (1 sigma)</th>";
     }
     out += "</tr>\n";
     for (std::size_t i = 0; i < data.weights.size(); ++i) {
+        const auto set = static_cast<std::int32_t>(i + 1);
         out += "<tr><td class=\"n\">";
-        out += shortest(i + 1);
+        out += shortest(set);
         out += "</td><td class=\"n\">";
         out += shortest(data.weights[i]);
         out += "</td>";
-        if (data.fit) {
-            out += "<td class=\"n\">";
-            out += i < data.fit->weights.size()
-                       ? six_digits(static_cast<double>(data.fit->weights[i]))
-                       : "";
-            out += "</td>";
+        if (data.fit && i < data.fit->weights.size() && i < data.fit->errors.size()) {
+            put_fitted_cells(out, widen(data.fit->weights[i]), data.fit->errors[i],
+                             holds(data.fit->at_bound, set) ? "at the bound 0" : "none");
         }
+        out += "</tr>\n";
+    }
+    if (data.fit && data.fit->ref_a) {
+        out += "<tr><td>ref_a (qdqd.txt)</td><td class=\"n\">";
+        out += shortest(data.scales.ref_a);
+        out += "</td>";
+        put_fitted_cells(out, widen(*data.fit->ref_a), data.fit->ref_a_error, "none");
         out += "</tr>\n";
     }
     out += "</table></div>\n";
     if (data.fit) {
-        const SuggestedWeights& fit = *data.fit;
-        out += "<div class=\"scroll\"><table id=\"fit\">\n";
-        put_number_row(out, "chi2_before", "chi-squared with the weights of synthesis.txt",
-                       six_digits(fit.chi2_before));
-        put_number_row(out, "chi2_after", "chi-squared with the suggested weights",
-                       six_digits(fit.chi2_after));
-        put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.at_bound));
-        put_number_row(out, "rank", "rank of the fit", shortest(fit.rank));
-        if (!fit.dependent.empty()) {
-            put_number_row(out, "dependent", "linearly dependent sets", set_list(fit.dependent));
-        }
-        out += "</table></div>\n";
+        put_fit(out, data, *data.fit);
     }
 }
 

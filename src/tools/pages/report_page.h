@@ -4,7 +4,8 @@
 //
 // Sections, in order: the title (once, as the heading), where sigma came
 // from, the plot (inline SVG), the fit statistics, the weights (with the
-// suggested ones when a fit ran), the masks with the rows each removed, the
+// fitted ones, their errors, the goodness and the conditioning of the fit,
+// and its warnings, when a fit ran), the masks with the rows each removed, the
 // calibration, the normalisation, the input files with their sizes and SHA-256
 // digests, and the tool's version. There is no time stamp: the same data give
 // the same bytes. Every text that comes from a data file or the command line
@@ -26,17 +27,27 @@
 #include "spectrum/calibration.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
+#include "tools/compare/goodness.h"
 
 namespace linesynth::tools {
 
-// What a fit suggested, beside the weights of the weights file.
-struct SuggestedWeights {
-    std::vector<float> weights;  // set 1 first, rounded to 32-bit reals
-    double chi2_before = 0;      // with the weights of the weights file
-    double chi2_after = 0;       // with the suggested weights
-    std::vector<std::int32_t> at_bound;
+// What a fit found, as the page shows it beside the weights of the weights file.
+struct ReportFit {
+    std::vector<float> weights;                 // set 1 first: what synthesis.txt would get
+    std::vector<std::optional<double>> errors;  // 1 sigma; none at the bound or without covariance
+    std::vector<std::int32_t> at_bound;         // sets held at 0
+    bool bounded = true;                        // a non-negative fit (not --free)
+    bool errors_scaled = false;                 // unit sigmas: scaled by the residuals' scatter
+    std::optional<float> ref_a;                 // with a fitted scale: what qdqd.txt would get
+    std::optional<double> ref_a_error;
+    double chi2_after = 0;  // with the new files, by the run's arithmetic
+    Goodness after;
     std::int32_t rank = 0;
-    std::vector<std::int32_t> dependent;  // sets in a linear dependency
+    std::int32_t parameter_count = 0;
+    double condition_number = 0;
+    std::vector<std::int32_t> dependent;
+    std::vector<std::int32_t> nearly_dependent;
+    bool scale_dependent = false;  // the scale is in the (near) dependency
 };
 
 struct ReportFile {
@@ -57,10 +68,10 @@ struct ReportData {
     std::string sigma_file;  // as named on the command line; empty: unit sigmas
     std::string plot;        // the <svg> element (svg_plot.h)
     FitStatistics statistics;
+    ComparisonFigures figures;  // dof, goodness and signal-to-noise of the run's own weights
     std::vector<ReportMask> masks;
-    ComparisonFigures figures;   // degrees of freedom, reduced chi-squared, p-value, snr
     std::vector<float> weights;  // of the weights file, set 1 first
-    std::optional<SuggestedWeights> fit;
+    std::optional<ReportFit> fit;
     CalibrationSet calibration;
     ReportScales scales;  // ref_a and ref_b of the scale file
     std::int32_t norm_a = 0;
