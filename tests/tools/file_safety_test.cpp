@@ -103,6 +103,14 @@ const SafetyRow rows[] = {
           run plot --dir "$D" -o "$D/synthesis.txt.bak"
           expect 1 "is a file that linesynth or linesynth-tools reads or writes"
           cmp "$D/vltOut.htm" "$S/summary" && [ "$(cat "$D/synthesis.txt.bak")" = old ])sh"},
+    {"explore wrote its own FILE.new, and replaced an input named by -o",
+     R"sh(echo victim >"$S/victim"; ln -s "$S/victim" "$S/page.html.new"
+          run explore --dir "$D" -o "$S/page.html"
+          expect 0 ""
+          [ "$(cat "$S/victim")" = victim ] && test -f "$S/page.html"
+          run explore --dir "$D" --fit -o "$D/synthesis.txt"
+          expect 1 "synthesis.txt is a file that linesynth or linesynth-tools reads or writes"
+          cmp "$D/synthesis.txt" "$S/hand-set")sh"},
     {"empty --dir meant the default directory, an empty --mask no mask",
      R"sh(run fit --dir "" --write; expect 2 "--dir: an empty value names no file"
           run stats --dir "$D" --mask ""; expect 2 "--mask: an empty value names no file"
