@@ -11,6 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
+# Checked by command, not by package: Node may come from another repository
+# whose nodejs package brings npm and conflicts with Debian's npm, so node and
+# npm are installed only when the commands are missing.
 need_packages "${build_packages[@]}" \
   "/usr/include/gtest/gtest.h:libgtest-dev" \
   "clang++:clang" \
