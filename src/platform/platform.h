@@ -98,6 +98,10 @@ void setup_standard_streams();
 void write_stdout(std::string_view bytes);
 void write_stderr(std::string_view bytes);
 
+// Whether standard error is a terminal (a console window on Windows): only
+// there is a progress line that redraws itself worth writing.
+bool stderr_is_terminal();
+
 // Reads one line from standard input, without its line end (LF or CR LF),
 // waiting for it also on a standard input that does not block. False when
 // standard input holds no further line.

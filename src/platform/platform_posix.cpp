@@ -275,6 +275,10 @@ void write_stderr(std::string_view bytes) {
     write_all(STDERR_FILENO, bytes);
 }
 
+bool stderr_is_terminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 bool read_stdin_line(std::string& line) {
     line.clear();
     bool any = false;

@@ -275,6 +275,12 @@ void write_stderr(std::string_view bytes) {
     write_all(STD_ERROR_HANDLE, bytes);
 }
 
+bool stderr_is_terminal() {
+    // Only a console has a console mode; a file or a pipe makes the call fail.
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 bool read_stdin_line(std::string& line) {
     line.clear();
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);

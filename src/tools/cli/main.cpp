@@ -9,12 +9,14 @@
 #include "platform/platform.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
+#include "tools/cli/survey_command.h"
 
 namespace {
 
 using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
+using linesynth::tools::SurveyCommand;
 
 constexpr int usage_status = 2;
 
@@ -66,6 +68,37 @@ int main(int argc, char** argv) {
     add_request(*report, page.request);
     report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
     report->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    CLI::App* export_rows = app.add_subcommand(
+        "export", "write the compared rows as a table that Python and spreadsheets read");
+    add_request(*export_rows, page.request);
+    export_rows->add_option("-o,--output", page.output,
+                            "the table to write, FILE.ecsv or FILE.csv (default: CSV on "
+                            "standard output)");
+    export_rows->add_flag("--fit", page.fit, "add the model with the suggested weights");
+    export_rows->add_option("--wavelength-unit", page.units.wavelength,
+                            "the unit of the wavelengths, as astropy spells it (e.g. Angstrom)");
+    export_rows->add_option("--flux-unit", page.units.flux,
+                            "the unit of the fluxes, as astropy spells it");
+    SurveyCommand survey_command;
+    CLI::App* survey =
+        app.add_subcommand("survey", "one table row per data directory: statistics, fit, failures");
+    survey->add_option("dirs", survey_command.dirs, "data directories");
+    survey->add_option("--from", survey_command.from,
+                       "a file of further data directories, one per line");
+    survey->add_option("-o,--output", survey_command.output,
+                       "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard "
+                       "output)");
+    survey->add_flag("--fit", survey_command.table.fit,
+                     "fit the weights of each directory; add them with their errors");
+    survey->add_flag("--scale", survey_command.table.scale, "with --fit, fit ref_a as well");
+    survey->add_flag("--free", survey_command.table.free,
+                     "with --fit, allow negative weights (default: weights >= 0)");
+    survey->add_option("--mask-name", survey_command.table.mask_name,
+                       "a mask file that a directory may hold, used where present");
+    survey->add_option("--sigma-name", survey_command.table.sigma_name,
+                       "a sigma file that a directory may hold, used where present");
+    survey->add_option("--jobs", survey_command.jobs, "threads (default: one per core)")
+        ->check(CLI::Range(1, 4096));
 
     try {
         app.parse(argc, argv);
@@ -85,14 +118,23 @@ int main(int argc, char** argv) {
         return usage_status;
     }
 
-    std::string& dir = plot->parsed() || report->parsed() ? page.request.dir : options.request.dir;
+    if (survey->parsed()) {
+        const CommandOutput output = linesynth::tools::run_survey(survey_command);
+        linesynth::platform::write_stdout(output.out);
+        linesynth::platform::write_stderr(output.err);
+        return output.status;
+    }
+    std::string& dir = plot->parsed() || report->parsed() || export_rows->parsed()
+                           ? page.request.dir
+                           : options.request.dir;
     dir = dir.empty() ? linesynth::platform::data_directory()
                       : linesynth::platform::directory_path(dir);
     page.version = LINESYNTH_VERSION;
-    const CommandOutput output = stats->parsed()  ? linesynth::tools::run_stats(options)
-                                 : fit->parsed()  ? linesynth::tools::run_fit(options)
-                                 : plot->parsed() ? linesynth::tools::run_plot(page)
-                                                  : linesynth::tools::run_report(page);
+    const CommandOutput output = stats->parsed()    ? linesynth::tools::run_stats(options)
+                                 : fit->parsed()    ? linesynth::tools::run_fit(options)
+                                 : plot->parsed()   ? linesynth::tools::run_plot(page)
+                                 : report->parsed() ? linesynth::tools::run_report(page)
+                                                    : linesynth::tools::run_export(page);
     linesynth::platform::write_stdout(output.out);
     linesynth::platform::write_stderr(output.err);
     return output.status;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
+#include "tools/compare/failure_text.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
 #include "tools/pages/svg_plot.h"
@@ -64,6 +65,19 @@ std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& 
         }
     }
     return files;
+}
+
+// The size and digest of each input file, or the report of one unreadable.
+std::optional<std::string> digest_files(const PageOptions& options, std::int32_t set_count,
+                                        std::vector<ReportFile>& files) {
+    for (const auto& [name, path] : input_files(options, set_count)) {
+        const auto digest = platform::digest_file(path);
+        if (!digest) {
+            return "cannot read " + path;
+        }
+        files.push_back({name, digest->size, hexadecimal(digest->sha256)});
+    }
+    return std::nullopt;
 }
 
 // An output that names one of the inputs would replace it: -o vlt.txt must
@@ -149,15 +163,57 @@ CommandOutput run_report(const PageOptions& options) {
     // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
     report.normalised = data.store->norm_a == 2 && data.store->norm_b == 4;
     report.max_observed = data.store->max_observed;
-    for (const auto& [name, path] : input_files(options, data.parameters.set_count)) {
-        const auto digest = platform::digest_file(path);
-        if (!digest) {
-            return refused("cannot read " + path);
-        }
-        report.files.push_back({name, digest->size, hexadecimal(digest->sha256)});
+    if (auto reason = digest_files(options, data.parameters.set_count, report.files)) {
+        return refused(*reason);
     }
     report.version = options.version;
     if (auto reason = write_whole_file(options.output, report_page(report))) {
+        return refused(*reason);
+    }
+    return {};
+}
+
+CommandOutput run_export(const PageOptions& options) {
+    const std::optional<TableFormat> format = table_format(options.output);
+    if (!format) {
+        return {2, "", program + options.output + ": the table's name must end in .ecsv or .csv\n"};
+    }
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    const RunData& data = *comparison.data;
+    if (!options.output.empty()) {
+        if (auto reason = output_is_an_input(options, data.parameters.set_count)) {
+            return refused(*reason);
+        }
+    }
+    // Every comparable row, the masked ones included: the table marks them.
+    const std::vector<ComparedRow> rows =
+        compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
+                      {}, comparison.sigma);
+    std::vector<ComparedRow> fitted;
+    if (options.fit) {
+        SuggestedFit suggested;
+        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                          suggested)) {
+            return refused(*reason);
+        }
+        if (const auto failure =
+                rebuilt_rows(data, *comparison.kept, suggested.weights, rows, fitted)) {
+            return refused("with the fitted weights: " + failure_text(*failure));
+        }
+    }
+    std::vector<ReportFile> files;
+    if (auto reason = digest_files(options, data.parameters.set_count, files)) {
+        return refused(*reason);
+    }
+    const std::string text =
+        table_text(export_table(comparison, rows, fitted, options.units, files), *format);
+    if (options.output.empty()) {
+        return {0, text, ""};
+    }
+    if (auto reason = write_whole_file(options.output, text)) {
         return refused(*reason);
     }
     return {};

@@ -7,18 +7,26 @@
 #include <string>
 
 #include "tools/cli/commands.h"
+#include "tools/pages/export_table.h"
 
 namespace linesynth::tools {
 
 struct PageOptions {
     ComparisonRequest request;
     std::string output;   // the file to write
-    bool fit = false;     // report: the suggested weights beside those of synthesis.txt
+    bool fit = false;     // report: the suggested weights beside those of synthesis.txt;
+                          // export: the fitted model as a column
     std::string version;  // of the tool, shown on the page
+    ExportUnits units;    // export: the units of the columns, where given
 };
 
 CommandOutput run_plot(const PageOptions& options);
 CommandOutput run_report(const PageOptions& options);
+
+// The compared rows of one directory as an ECSV or CSV table (export_table.h):
+// to the file named by -o, or as CSV on standard output. An output name that
+// ends in neither .ecsv nor .csv is a usage error (status 2).
+CommandOutput run_export(const PageOptions& options);
 
 // Puts `bytes` in the place of `path`: written whole to "<path>.new" and
 // flushed, then renamed over `path`. When a step fails, `path` is as it was,

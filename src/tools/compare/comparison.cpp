@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <variant>
 
 #include "textio/record_reader.h"
 #include "textio/text_unit.h"
@@ -55,17 +56,49 @@ std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows
     return std::nullopt;
 }
 
+// The kind of what the run's first stage refused.
+struct KindOf {
+    Refusal operator()(const FileFailure&) const { return Refusal::input_file; }
+    Refusal operator()(const MathFailure&) const { return Refusal::floating_point; }
+    Refusal operator()(const CalibrationFailure&) const { return Refusal::calibration; }
+    Refusal operator()(const CountFailure&) const { return Refusal::too_large; }
+};
+
 }  // namespace
+
+std::string_view refusal_name(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::none:
+            return "ok";
+        case Refusal::mask_file:
+            return "mask_file";
+        case Refusal::input_file:
+            return "input_file";
+        case Refusal::floating_point:
+            return "floating_point";
+        case Refusal::calibration:
+            return "calibration";
+        case Refusal::too_large:
+            return "too_large";
+        case Refusal::sigma_file:
+            return "sigma_file";
+        case Refusal::no_rows:
+            return "no_rows";
+    }
+    return "failed";
+}
 
 std::optional<std::string> load_comparison(const ComparisonRequest& request,
                                            Comparison& comparison) {
     if (!request.mask_file.empty()) {
         if (auto refused = read_mask(request.mask_file, comparison.mask)) {
+            comparison.refusal = Refusal::mask_file;
             return refused;
         }
     }
     if (const auto failure =
             compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
+        comparison.refusal = std::visit(KindOf{}, *failure);
         return failure_text(*failure);
     }
     const RunData& data = *comparison.data;
@@ -73,6 +106,7 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
         comparable_count(comparison.kept->observed_count, data.store->point_count);
     if (!request.sigma_file.empty()) {
         if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma)) {
+            comparison.refusal = Refusal::sigma_file;
             return refused;
         }
     }
@@ -80,12 +114,14 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
         compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
     if (comparison.rows.empty()) {
+        comparison.refusal = Refusal::no_rows;
         return "no compared rows left (observed count " +
                std::to_string(comparison.kept->observed_count) + ", point count " +
                std::to_string(data.store->point_count) + ", " + std::to_string(rows) +
                " rows masked)";
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
+        comparison.refusal = Refusal::sigma_file;
         return request.sigma_file + ", row " + std::to_string(bad->index) + ": sigma " +
                shortest_text(static_cast<float>(bad->sigma)) + " is not a finite value above 0";
     }
