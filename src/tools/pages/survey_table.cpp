@@ -152,7 +152,6 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
                            std::string_view(parameters.title_line, sizeof parameters.title_line))));
     cells.set("sets", integer(parameters.set_count));
     cells.set("points", integer(static_cast<std::int64_t>(comparison.rows.size())));
-    cells.set("integral", number(static_cast<double>(data.integral)));
     // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
     if (data.store->norm_a == 2 && data.store->norm_b == 4) {
         cells.set("normalised_by", number(static_cast<double>(data.store->max_observed)));
