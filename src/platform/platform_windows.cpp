@@ -327,6 +327,10 @@ void setup_floating_point() {
     std::fesetround(FE_TONEAREST);
 }
 
+void keep_freed_memory() {
+    // Left to the Windows heap as it is.
+}
+
 std::string data_directory() {
     const char* dir = std::getenv("TAVO_DIR");
     if (dir == nullptr || *dir == '\0') {

@@ -123,6 +123,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
         return {usage_status, "", std::string(program) + "no data directory given\n"};
     }
 
+    platform::keep_freed_memory();
     std::vector<SurveyRow> rows(dirs.size());
     SurveyWork work{dirs, command.table, rows};
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
