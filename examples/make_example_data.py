@@ -5,6 +5,8 @@ An H-alpha region of 400 pixels at 0.125 Angstrom per pixel: an observed
 absorption line with photon noise (in detector counts, normalised by the run),
 a flat continuum, and three component line profiles (a narrow core, a broader
 Gaussian and Lorentzian wings) combined with weights 0.5, 0.3 and 0.2.
+sigma.txt gives each row's photon noise, sqrt(counts), in the units the run
+compares: divided, like the observed flux, by the largest observed value.
 The output is deterministic; run it again to regenerate the files.
 
     make_example_data.py --survey N DIR
@@ -14,8 +16,8 @@ with weights of its own (drawn with seed 6563) and a thousand times the
 counts, for surveys of many directories. The observed counts are kept as they
 are (flags 0 0) and the scale file maps the model onto them, so the weights
 that made a copy are the ones a fit recovers; each copy also holds its
-weights in "weights-true.txt" (one line, three numbers) and the photon noise
-of each row in "sigma.txt" (a count, then one value per record).
+weights in "weights-true.txt" (one line, three numbers), and its sigma.txt
+gives the photon noise in counts.
 """
 import math
 import os
@@ -76,9 +78,12 @@ def write_data(out, rng, weights, counts, flags, scale):
     for n, profile in enumerate(profiles, start=1):
         write(out, f"VeltoOut{n}.txt", [f"{POINTS}"] + [f"{v:.6f}" for v in profile])
     write(out, "qdqd.txt", [scale, "0.0"])
+    # The run divides the fluxes as it reads them (flags 2 4) by the largest.
+    largest = max(float(f"{o:.1f}") for o in observed) if flags == "2 4" else 1.0
+    write(out, "sigma.txt", [f"{POINTS}"] +
+          [f"{math.sqrt(counts * m) / largest:.6g}" for m in model])
     with open(os.path.join(out, "vltOut.htm"), "w", newline="\r\n") as f:
         f.write("<HTML><BODY><PRE>\n")
-    return model
 
 
 EXAMPLE_WEIGHTS = [0.5, 0.3, 0.2]
@@ -96,9 +101,8 @@ def survey(copies, root):
         out = os.path.join(root, f"{copy:04d}")
         weights = [round(rng.uniform(0.2, 0.8), 3), round(rng.uniform(0.1, 0.5), 3),
                    round(rng.uniform(0.05, 0.4), 3)]
-        model = write_data(out, rng, weights, counts, "0 0", f"{counts}")
+        write_data(out, rng, weights, counts, "0 0", f"{counts}")
         write(out, "weights-true.txt", [" ".join(f"{w}" for w in weights)])
-        write(out, "sigma.txt", [f"{POINTS}"] + [f"{math.sqrt(counts * m):.3f}" for m in model])
 
 
 if __name__ == "__main__":

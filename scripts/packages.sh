@@ -38,4 +38,5 @@ build_packages=(
   "/usr/include/eigen3/Eigen/Core:libeigen3-dev"
   "/usr/include/nlohmann/json.hpp:nlohmann-json3-dev"
   "/usr/include/openssl/evp.h:libssl-dev"
+  "/usr/include/boost/math/distributions/chi_squared.hpp:libboost-math-dev"
 )

@@ -41,7 +41,7 @@ void read_observed_file(RecordReader& file, SpectrumStore& store) {
     for (std::int32_t i = 1; i <= count; ++i) {
         read_values(file, store.wavelengths[i], store.observed[i]);
     }
-    if (store.norm_a == 2 && store.norm_b == 4) {
+    if (normalises_observed(store.norm_a, store.norm_b)) {
         normalise_observed(store);
     }
 }

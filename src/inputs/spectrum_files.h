@@ -4,6 +4,8 @@
 // that count, one free-form read per row, and no other slot.
 #pragma once
 
+#include <cstdint>
+
 #include "spectrum/spectrum_store.h"
 #include "textio/record_reader.h"
 
@@ -19,6 +21,12 @@ namespace linesynth {
 // A maximum of zero is a floating-point fault at row 1 (0/0 is invalid, a
 // negative flux over zero a division by zero).
 void read_observed_file(RecordReader& file, SpectrumStore& store);
+
+// Whether the observed file's flags ask for the division by the largest flux:
+// exactly 2 then 4.
+constexpr bool normalises_observed(std::int32_t norm_a, std::int32_t norm_b) {
+    return norm_a == 2 && norm_b == 4;
+}
 
 // Count, then one value per row into `continuum`, each also seeding
 // `synthetic`. A count above 10000 is refused like an observed file's.

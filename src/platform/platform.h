@@ -98,8 +98,8 @@ void setup_standard_streams();
 void write_stdout(std::string_view bytes);
 void write_stderr(std::string_view bytes);
 
-// Whether standard error is a terminal (a console window on Windows): only
-// there is a progress line that redraws itself worth writing.
+// Whether standard error is a terminal (where a progress line may be
+// rewritten in place) rather than a file or a pipe.
 bool stderr_is_terminal();
 
 // Reads one line from standard input, without its line end (LF or CR LF),

@@ -276,9 +276,8 @@ void write_stderr(std::string_view bytes) {
 }
 
 bool stderr_is_terminal() {
-    // Only a console has a console mode; a file or a pipe makes the call fail.
-    DWORD mode = 0;
-    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    return err != INVALID_HANDLE_VALUE && err != nullptr && ::GetFileType(err) == FILE_TYPE_CHAR;
 }
 
 bool read_stdin_line(std::string& line) {

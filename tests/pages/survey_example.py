@@ -14,9 +14,9 @@ import tempfile
 from tool_runs import fail
 
 COPIES = 50
-# The copies are observed at 12 million counts, so the noise moves a weight
-# by about 0.001; a weight off by more than this was not recovered.
-TOLERANCE = 0.01
+# A weight further from the truth than this many of its formal errors was
+# not recovered (the copies' noise is fixed by their seed).
+SIGMAS = 5
 
 try:
     from astropy.table import Table
@@ -58,10 +58,13 @@ def main():
             with open(os.path.join(row["directory"], "weights-true.txt"), encoding="ascii") as f:
                 truth = [float(w) for w in f.read().split()]
             fitted = [row["w1"], row["w2"], row["w3"]]
-            if any(abs(w - t) > TOLERANCE for w, t in zip(fitted, truth)):
-                fail("%s: weights %s, made with %s" % (row["directory"], fitted, truth))
-            if not all(row["w%d" % n] is masked for n in range(4, 11)):
-                fail("%s: weights beyond the three sets" % row["directory"])
+            errors = [row["w1_err"], row["w2_err"], row["w3_err"]]
+            if any(e is masked or not 0 < e < 0.01 or abs(w - t) > SIGMAS * e
+                   for w, e, t in zip(fitted, errors, truth)):
+                fail("%s: weights %s +- %s, made with %s"
+                     % (row["directory"], fitted, errors, truth))
+            if not all(row["w%d" % n] is masked for n in range(4, 11)) or not row["sigma"]:
+                fail("%s: weights beyond the three sets, or no sigma" % row["directory"])
     finally:
         shutil.rmtree(work)
     print("survey of %d directories under GNU parallel: ok" % COPIES)

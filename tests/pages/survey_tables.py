@@ -67,7 +67,8 @@ def main():
             fail("statuses %s" % list(table["status"]))
         if "VeltoOut2.txt" not in table["message"][2]:
             fail("the broken row's message: %r" % table["message"][2])
-        for name, kind in (("sets", "i"), ("points", "i"), ("chi2", "f"), ("w1", "f"),
+        for name, kind in (("sets", "i"), ("points", "i"), ("chi2", "f"), ("w1", "f"), ("dof", "i"),
+                           ("w1_err", "f"), ("snr", "f"), ("integral", "f"),
                            ("rank", "i"), ("mask", "b"), ("title", "U")):
             if table[name].dtype.kind != kind:
                 fail("column %s has type %s" % (name, table[name].dtype))

@@ -1,14 +1,12 @@
 #include "tools/cli/commands.h"
 
-#include <algorithm>
-#include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "tools/cli/fit_output.h"
 #include "tools/cli/stats_output.h"
-#include "tools/compare/failure_text.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
-#include "tools/compare/number_text.h"
-#include "tools/fit/weight_fit.h"
+#include "tools/fit/fit_result.h"
 #include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
@@ -16,98 +14,80 @@ namespace {
 
 constexpr const char* program = "linesynth-tools: ";
 
-CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
-}
-
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    if (sets.empty()) {
-        return "none";
+CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {}) {
+    CommandOutput output{1, "", program + reason + "\n"};
+    if (json) {
+        nlohmann::json error;
+        error["message"] = reason;
+        error["file"] = place.file.empty() ? nlohmann::json(nullptr) : nlohmann::json(place.file);
+        error["record"] = place.record > 0 ? nlohmann::json(place.record) : nlohmann::json(nullptr);
+        output.out = nlohmann::json{{"error", error}}.dump() + "\n";
     }
-    std::string text;
-    for (const std::int32_t set : sets) {
-        text += (text.empty() ? "" : ", ") + std::to_string(set);
-    }
-    return text;
+    return output;
 }
 
 }  // namespace
 
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return refused(*reason);
+    RefusalPlace place;
+    if (auto reason = load_comparison(options.request, comparison, &place)) {
+        return refused(*reason, options.json, place);
     }
     const FitStatistics stats = fit_statistics(comparison.rows);
+    const ComparisonFigures figures = comparison_figures(comparison, stats);
     if (options.json) {
         nlohmann::json json;
-        json["stats"] = stats_json(stats);
+        put_comparison_json(json, comparison, figures, options.request.dir, options.version);
+        json["stats"] = stats_json(stats, figures);
         return {0, json.dump() + "\n", ""};
     }
-    return {0, stats_text(stats), ""};
+    return {0, stats_text(stats, figures), ""};
 }
 
 CommandOutput run_fit(const CommandOptions& options) {
     Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return refused(*reason);
+    RefusalPlace place;
+    if (auto reason = load_comparison(options.request, comparison, &place)) {
+        return refused(*reason, options.json, place);
     }
-    SuggestedFit suggested;
-    if (auto reason =
-            suggest_weights(comparison, options.request.dir,
-                            options.free ? FitMode::free : FitMode::non_negative, suggested)) {
-        return refused(*reason);
+    FitOptions fit_options;
+    fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
+    fit_options.scale = options.scale;
+    fit_options.realizations = options.realizations;
+    fit_options.seed = options.seed;
+    fit_options.progress = options.progress;
+    FitResult result;
+    if (auto reason = fit_comparison(comparison, options.request.dir, fit_options, result)) {
+        return refused(*reason, options.json);
     }
-    const std::int32_t set_count = comparison.data->parameters.set_count;
-    const RunData& data = *comparison.data;
-    const WeightFit& fit = suggested.fit;
-    const std::vector<float>& weights = suggested.weights;
-    const FitStatistics& before = suggested.before;
-    const double chi2_after = suggested.chi2_after;
-    const std::string weights_text = weights_file_text(weights);
+    const std::string weights_text = weights_file_text(result.weights);
 
     CommandOutput output;
     if (options.json) {
         nlohmann::json json;
-        json["stats"] = stats_json(before);
-        nlohmann::json& result = json["fit"];
-        result["weights"] = nlohmann::json::array();
-        for (const float weight : weights) {
-            result["weights"].push_back(static_cast<double>(weight));
-        }
-        result["chi2_before"] = before.chi2;
-        result["chi2_after"] = chi2_after;
-        result["at_bound"] = fit.at_bound;
-        result["rank"] = fit.rank;
+        put_comparison_json(json, comparison, result.figures, options.request.dir, options.version);
+        json["stats"] = stats_json(result.before, result.figures);
+        json["fit"] = fit_json(result, fit_options);
         output.out = json.dump() + "\n";
     } else {
         output.out = weights_text;
-        std::string report = "set  weight in synthesis.txt  fitted weight\n";
-        for (std::int32_t set = 1; set <= set_count; ++set) {
-            std::string row = std::to_string(set);
-            row.resize(5, ' ');
-            row += shortest_text(data.parameters.weight(set));
-            row.resize(std::max<std::size_t>(row.size() + 1, 30), ' ');
-            report += row + shortest_text(weights[static_cast<std::size_t>(set - 1)]) + "\n";
-        }
-        report += labelled_line("chi-squared before", shortest_text(before.chi2));
-        report += labelled_line("chi-squared after", shortest_text(chi2_after));
-        if (!options.free) {
-            report += labelled_line("sets at the bound 0", set_list(fit.at_bound));
-        }
-        std::string rank = std::to_string(fit.rank) + " of " + std::to_string(set_count);
-        if (!fit.dependent.empty()) {
-            rank += " (linearly dependent sets: " + set_list(fit.dependent) + ")";
-        }
-        report += labelled_line("rank", rank);
-        output.err = report;
+        output.err = fit_text(result, fit_options);
     }
     if (options.write) {
-        if (auto reason = replace_weights_file(options.request.dir, weights_text)) {
-            return refused(*reason);
+        std::vector<DataFile> files = {{"synthesis.txt", weights_text}};
+        if (result.scale) {
+            files.push_back(
+                {"qdqd.txt", scale_file_text(result.scale->ref_a, result.scale->ref_b)});
+        }
+        std::string failed;
+        if (auto reason = replace_data_files(options.request.dir, files, failed)) {
+            return refused(*reason, options.json, {failed, 0});
         }
         if (!options.json) {
-            output.err += "synthesis.txt replaced; the old file is synthesis.txt.bak\n";
+            for (const DataFile& file : files) {
+                output.err += file.name + " replaced; the old file is " + file.name + ".bak\n";
+            }
         }
     }
     return output;

@@ -3,6 +3,8 @@
 // command line and the tests can run a command without a process.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "tools/compare/comparison.h"
@@ -13,11 +15,19 @@ namespace linesynth::tools {
 struct CommandOptions {
     ComparisonRequest request;
     bool json = false;
-    bool free = false;   // fit: any sign for the weights
-    bool write = false;  // fit: replace synthesis.txt
+    bool free = false;              // fit: any sign for the weights
+    bool write = false;             // fit: replace synthesis.txt (and qdqd.txt with --scale)
+    bool scale = false;             // fit: fit ref_a too
+    std::int64_t realizations = 0;  // fit: Monte Carlo refits
+    std::uint64_t seed = 1;         // fit: of the realizations
+    std::string version;            // of the tool, in the JSON
+    // fit: called after each realization (done, total); may be empty.
+    std::function<void(std::int64_t, std::int64_t)> progress;
 };
 
-// Exit status 0, or 1 with one line on `err` and nothing on `out`.
+// Exit status 0, or 1 with one line on `err`; with --json a refusal also
+// prints {"error": {"message": ..., "file": ..., "record": ...}} on `out`
+// (file and record null when the refusal names none).
 struct CommandOutput {
     int status = 0;
     std::string out;

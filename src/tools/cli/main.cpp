@@ -4,6 +4,7 @@
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
@@ -57,7 +58,14 @@ int main(int argc, char** argv) {
     add_common(*fit, options);
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
-                  "replace synthesis.txt with the fitted weights, keeping synthesis.txt.bak");
+                  "replace synthesis.txt with the fitted weights (and qdqd.txt with --scale), "
+                  "keeping a .bak of each");
+    fit->add_flag("--scale", options.scale,
+                  "fit the scale of the map to the observed spectrum too (ref_a of qdqd.txt)");
+    fit->add_option("--realizations", options.realizations,
+                    "refit N noisy copies of the best fit and report the spread of the weights")
+        ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000000}));
+    fit->add_option("--seed", options.seed, "seed of the realizations' generator (default 1)");
     PageOptions page;
     CLI::App* plot = app.add_subcommand(
         "plot", "draw observed and model spectra and the residuals as an SVG image");
@@ -88,11 +96,15 @@ int main(int argc, char** argv) {
     survey->add_option("-o,--output", survey_command.output,
                        "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard "
                        "output)");
-    survey->add_flag("--fit", survey_command.table.fit,
-                     "fit the weights of each directory; add them with their errors");
-    survey->add_flag("--scale", survey_command.table.scale, "with --fit, fit ref_a as well");
-    survey->add_flag("--free", survey_command.table.free,
-                     "with --fit, allow negative weights (default: weights >= 0)");
+    CLI::Option* survey_fit =
+        survey->add_flag("--fit", survey_command.table.fit,
+                         "fit the weights of each directory; add them with their errors");
+    survey->add_flag("--scale", survey_command.table.scale, "with --fit, fit ref_a as well")
+        ->needs(survey_fit);
+    survey
+        ->add_flag("--free", survey_command.table.free,
+                   "with --fit, allow negative weights (default: weights >= 0)")
+        ->needs(survey_fit);
     survey->add_option("--mask-name", survey_command.table.mask_name,
                        "a mask file that a directory may hold, used where present");
     survey->add_option("--sigma-name", survey_command.table.sigma_name,
@@ -130,6 +142,18 @@ int main(int argc, char** argv) {
     dir = dir.empty() ? linesynth::platform::data_directory()
                       : linesynth::platform::directory_path(dir);
     page.version = LINESYNTH_VERSION;
+    options.version = LINESYNTH_VERSION;
+    // A progress line on a terminal for long runs of realizations, rewritten
+    // in place at every whole percent.
+    if (options.realizations >= 1000 && linesynth::platform::stderr_is_terminal()) {
+        options.progress = [](std::int64_t done, std::int64_t total) {
+            if (done * 100 / total != (done - 1) * 100 / total || done == total) {
+                linesynth::platform::write_stderr("\rrealizations: " + std::to_string(done) +
+                                                  " of " + std::to_string(total) +
+                                                  (done == total ? "\n" : ""));
+            }
+        };
+    }
     const CommandOutput output = stats->parsed()    ? linesynth::tools::run_stats(options)
                                  : fit->parsed()    ? linesynth::tools::run_fit(options)
                                  : plot->parsed()   ? linesynth::tools::run_plot(page)

@@ -12,7 +12,8 @@
 namespace linesynth::tools {
 namespace {
 
-std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRange>& ranges) {
+std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRange>& ranges,
+                                     std::int64_t& line) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return path + ": cannot open the mask file";
@@ -23,6 +24,7 @@ std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRa
     }
     ParsedMask parsed = parse_mask(text);
     if (parsed.error) {
+        line = parsed.error->line;
         return path + ", line " + std::to_string(parsed.error->line) + ": " + parsed.error->reason;
     }
     ranges = std::move(parsed.ranges);
@@ -31,7 +33,7 @@ std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRa
 
 // The count, then sigma(1) to sigma(rows), one read each, by the run's reader.
 std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows,
-                                      std::vector<float>& sigma) {
+                                      std::vector<float>& sigma, std::int64_t& record) {
     std::int32_t count = 0;
     sigma.assign(static_cast<std::size_t>(rows), 0.0f);
     TextUnit unit;
@@ -47,6 +49,9 @@ std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows
         close_file(unit);
     });
     if (failure) {
+        if (const auto* file = std::get_if<FileFailure>(&*failure)) {
+            record = file->record;
+        }
         return failure_text(*failure);
     }
     if (count < rows) {
@@ -88,10 +93,13 @@ std::string_view refusal_name(Refusal refusal) {
     return "failed";
 }
 
-std::optional<std::string> load_comparison(const ComparisonRequest& request,
-                                           Comparison& comparison) {
+std::optional<std::string> load_comparison(const ComparisonRequest& request, Comparison& comparison,
+                                           RefusalPlace* place) {
+    RefusalPlace ignored;
+    RefusalPlace& where = place ? *place : ignored;
     if (!request.mask_file.empty()) {
-        if (auto refused = read_mask(request.mask_file, comparison.mask)) {
+        where.file = request.mask_file;
+        if (auto refused = read_mask(request.mask_file, comparison.mask, where.record)) {
             comparison.refusal = Refusal::mask_file;
             return refused;
         }
@@ -99,17 +107,27 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
     if (const auto failure =
             compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
         comparison.refusal = std::visit(KindOf{}, *failure);
+        if (const auto* file = std::get_if<FileFailure>(&*failure)) {
+            where = {file->file_name, file->record};
+        } else if (const auto* count = std::get_if<CountFailure>(&*failure)) {
+            where = {count->file_name, 0};
+        } else {
+            where = {};
+        }
         return failure_text(*failure);
     }
+    where = {};
     const RunData& data = *comparison.data;
     const std::int32_t rows =
         comparable_count(comparison.kept->observed_count, data.store->point_count);
     if (!request.sigma_file.empty()) {
-        if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma)) {
+        where.file = request.sigma_file;
+        if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma, where.record)) {
             comparison.refusal = Refusal::sigma_file;
             return refused;
         }
     }
+    where = {};
     comparison.rows =
         compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
@@ -122,6 +140,9 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request,
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
         comparison.refusal = Refusal::sigma_file;
+        // The report names the row: the free-form file need not hold one
+        // value per record.
+        where = {request.sigma_file, 0};
         return request.sigma_file + ", row " + std::to_string(bad->index) + ": sigma " +
                shortest_text(static_cast<float>(bad->sigma)) + " is not a finite value above 0";
     }

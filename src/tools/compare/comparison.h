@@ -3,6 +3,7 @@
 // besides, and the compared rows with their sigmas.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,14 +48,22 @@ struct Comparison {
     Refusal refusal = Refusal::none;  // set when load_comparison refuses
 };
 
+// The file a refusal is about and its record (line, counted from 1), when it
+// names them; 0 for no record.
+struct RefusalPlace {
+    std::string file;
+    std::int64_t record = 0;
+};
+
 // Reads the mask file, the data directory (opened only for reading), and the
 // sigma file, and builds the compared rows. The result is the report of the
-// first thing refused, one line without the program's name:
+// first thing refused, one line without the program's name, and `place`
+// (when given) receives the file and record it names:
 //   "/m/mask.txt, line 4: low end above high end"
 //   "/s/sigma.txt: count 300 does not cover the 400 compared rows"
 //   "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"
 //   "no compared rows left (observed count 400, point count 400, 400 rows masked)"
-std::optional<std::string> load_comparison(const ComparisonRequest& request,
-                                           Comparison& comparison);
+std::optional<std::string> load_comparison(const ComparisonRequest& request, Comparison& comparison,
+                                           RefusalPlace* place = nullptr);
 
 }  // namespace linesynth::tools

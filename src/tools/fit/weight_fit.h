@@ -17,13 +17,9 @@
 #include "base/run_end.h"
 #include "stages/compute_stage.h"
 #include "tools/compare/compared_rows.h"
+#include "tools/fit/fit_design.h"
 
 namespace linesynth::tools {
-
-enum class FitMode {
-    non_negative,  // w(J) >= 0
-    free,          // any sign
-};
 
 struct WeightFit {
     std::vector<double> weights;          // w(1) first

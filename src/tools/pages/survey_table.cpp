@@ -4,10 +4,10 @@
 
 #include "platform/platform.h"
 #include "tools/compare/comparison.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 #include "tools/compare/number_text.h"
-#include "tools/fit/suggested_fit.h"
-#include "tools/pages/markup_text.h"
+#include "tools/fit/fit_result.h"
 
 namespace linesynth::tools {
 namespace {
@@ -54,12 +54,18 @@ std::string present_file(const std::string& dir, const std::string& name) {
     return std::filesystem::is_regular_file(path, ignored) ? path : "";
 }
 
-void put_statistics(RowCells& cells, const FitStatistics& stats) {
+template <typename Real>
+std::string optional_number(const std::optional<Real>& value) {
+    return value ? number(static_cast<double>(*value)) : "";
+}
+
+void put_goodness(RowCells& cells, const FitStatistics& stats, const Goodness& goodness) {
     cells.set("chi2", number(stats.chi2));
+    cells.set("dof", integer(goodness.dof));
+    cells.set("chi2_reduced", optional_number(goodness.chi2_reduced));
+    cells.set("p_value", optional_number(goodness.p_value));
     cells.set("rms", number(stats.rms));
-    if (stats.adev_percent) {
-        cells.set("adev_percent", number(*stats.adev_percent));
-    }
+    cells.set("adev_percent", optional_number(stats.adev_percent));
 }
 
 }  // namespace
@@ -85,13 +91,14 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
         columns.end(),
         {
             {"chi2", float64, "", "chi-squared of " + model},
-            {"dof", int64, "", "degrees of freedom"},
+            {"dof", int64, "", "compared rows less the parameters the fit moves"},
             {"chi2_reduced", float64, "", "chi2 / dof"},
-            {"p_value", float64, "", "probability of a chi2 at least this large"},
+            {"p_value", float64, "",
+             "probability of a chi2 at least this large (only with sigmas)"},
             {"rms", float64, "", "root mean square residual of " + model},
             {"adev_percent", float64, "%", "mean absolute deviation in percent of observed"},
-            {"snr", float64, "", "signal to noise ratio of the observed spectrum"},
-            {"integral", float64, "", "the run's integral"},
+            {"snr", float64, "", "signal-to-noise ratio of the observed spectrum (DER_SNR)"},
+            {"integral", float64, "", "the integral the run appends to the summary page"},
             {"normalised_by", float64, "", "maximum the observed fluxes were divided by"},
         });
     if (!options.fit) {
@@ -146,36 +153,45 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
     if (auto reason = load_comparison(request, comparison)) {
         return finish(refusal_name(comparison.refusal), *reason);
     }
-    const RunData& data = *comparison.data;
-    const RunParameters& parameters = data.parameters;
-    cells.set("title", std::string(without_trailing_blanks(
-                           std::string_view(parameters.title_line, sizeof parameters.title_line))));
-    cells.set("sets", integer(parameters.set_count));
-    cells.set("points", integer(static_cast<std::int64_t>(comparison.rows.size())));
-    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    if (data.store->norm_a == 2 && data.store->norm_b == 4) {
-        cells.set("normalised_by", number(static_cast<double>(data.store->max_observed)));
-    }
+    const auto put_figures = [&](const ComparisonFigures& figures) {
+        cells.set("title", figures.title);
+        cells.set("sets", integer(comparison.data->parameters.set_count));
+        cells.set("points", integer(static_cast<std::int64_t>(comparison.rows.size())));
+        cells.set("snr", optional_number(figures.snr));
+        cells.set("integral", optional_number(figures.integral));
+        cells.set("normalised_by", optional_number(figures.normalised_by));
+    };
     if (!options.fit) {
-        put_statistics(cells, fit_statistics(comparison.rows));
+        const FitStatistics stats = fit_statistics(comparison.rows);
+        const ComparisonFigures figures = comparison_figures(comparison, stats);
+        put_figures(figures);
+        put_goodness(cells, stats, figures.goodness);
         return finish("ok", "");
     }
-    SuggestedFit suggested;
-    if (auto reason =
-            suggest_weights(comparison, request.dir,
-                            options.free ? FitMode::free : FitMode::non_negative, suggested)) {
-        return finish("fit", *reason);
+    FitOptions fit_options;
+    fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
+    fit_options.scale = options.scale;
+    FitResult result;
+    const std::optional<std::string> refused =
+        fit_comparison(comparison, request.dir, fit_options, result);
+    if (refused) {
+        put_figures(comparison_figures(comparison, fit_statistics(comparison.rows)));
+        return finish("fit", *refused);
     }
-    for (std::size_t slot = 0; slot < suggested.fit.weights.size(); ++slot) {
-        cells.set("w" + std::to_string(slot + 1), number(suggested.fit.weights[slot]));
+    put_figures(result.figures);
+    put_goodness(cells, result.after_statistics, result.after);
+    for (std::size_t slot = 0; slot < result.fitted.size(); ++slot) {
+        const std::string name = "w" + std::to_string(slot + 1);
+        cells.set(name, number(result.fitted[slot]));
+        cells.set(name + "_err", optional_number(result.errors[slot]));
     }
-    cells.set("rank", integer(suggested.fit.rank));
-    cells.set("chi2_before", number(suggested.before.chi2));
-    std::vector<ComparedRow> fitted;
-    if (rebuilt_rows(data, *comparison.kept, suggested.weights, comparison.rows, fitted)) {
-        return finish("fit", "the fitted weights fault the run's arithmetic");
+    if (result.scale) {
+        cells.set("ref_a", number(result.scale->ref_a_exact));
+        cells.set("ref_a_err", optional_number(result.scale->ref_a_error));
     }
-    put_statistics(cells, fit_statistics(fitted));
+    cells.set("condition_number", number(result.condition_number));
+    cells.set("rank", integer(result.rank));
+    cells.set("chi2_before", number(result.before.chi2));
     return finish("ok", "");
 }
 

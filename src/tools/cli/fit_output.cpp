@@ -1,0 +1,198 @@
+#include "tools/cli/fit_output.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "tools/cli/stats_output.h"
+#include "tools/compare/number_text.h"
+#include "tools/fit/conditioning.h"
+
+namespace linesynth::tools {
+namespace {
+
+std::string set_list(const std::vector<std::int32_t>& sets) {
+    if (sets.empty()) {
+        return "none";
+    }
+    std::string text;
+    for (const std::int32_t set : sets) {
+        text += (text.empty() ? "" : ", ") + std::to_string(set);
+    }
+    return text;
+}
+
+// `text` padded with blanks to `width` columns, at least one.
+std::string column(std::string text, std::size_t width) {
+    text.resize(std::max(text.size() + 1, width), ' ');
+    return text;
+}
+
+std::string error_text(const std::optional<double>& error, bool held) {
+    return error ? shortest_text(*error) : held ? "none (at the bound)" : "none";
+}
+
+nlohmann::json optional_json(const std::optional<double>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json spread_json(const std::vector<Spread>& spreads) {
+    nlohmann::json json;
+    json["median"] = nlohmann::json::array();
+    json["p16"] = nlohmann::json::array();
+    json["p84"] = nlohmann::json::array();
+    for (const Spread& spread : spreads) {
+        json["median"].push_back(spread.median);
+        json["p16"].push_back(spread.p16);
+        json["p84"].push_back(spread.p84);
+    }
+    return json;
+}
+
+std::string chi2_label(const FitResult& result, const std::string& when) {
+    return result.figures.sigma_from_file
+               ? "chi-squared " + when
+               : "sum of squared residuals " + when + " (sigma 1 for every row)";
+}
+
+}  // namespace
+
+std::string fit_text(const FitResult& result, const FitOptions& options) {
+    const bool spread = !result.realizations.weights.empty();
+    std::string report = column("set", 5) + column("weight in synthesis.txt", 25) +
+                         column("fitted weight", 15) + "error (1 sigma)";
+    if (spread) {
+        report = column(report, 71) + column("median", 15) + column("16 %", 15) + "84 %";
+    }
+    report += "\n";
+    for (std::size_t slot = 0; slot < result.weights.size(); ++slot) {
+        const auto set = static_cast<std::int32_t>(slot + 1);
+        const bool held =
+            std::find(result.at_bound.begin(), result.at_bound.end(), set) != result.at_bound.end();
+        std::string row = column(std::to_string(set), 5) +
+                          column(shortest_text(result.figures.weights_in[slot]), 25) +
+                          column(shortest_text(result.weights[slot]), 15) +
+                          error_text(result.errors[slot], held);
+        if (spread) {
+            const Spread& s = result.realizations.weights[slot];
+            row = column(row, 71) + column(shortest_text(s.median), 15) +
+                  column(shortest_text(s.p16), 15) + shortest_text(s.p84);
+        }
+        report += row + "\n";
+    }
+    if (result.scale) {
+        const ScaleResult& scale = *result.scale;
+        std::string fitted = shortest_text(scale.ref_a) + " (error " +
+                             optional_text(scale.ref_a_error, "none") + ")";
+        if (scale.ref_a_spread) {
+            fitted += ", realizations " + shortest_text(scale.ref_a_spread->median) + " (" +
+                      shortest_text(scale.ref_a_spread->p16) + " to " +
+                      shortest_text(scale.ref_a_spread->p84) + ")";
+        }
+        report += labelled_line("fitted ref_a", fitted);
+        report += labelled_line("ref_b (kept)", shortest_text(scale.ref_b));
+    }
+    report += labelled_line(chi2_label(result, "before"), shortest_text(result.before.chi2));
+    report += labelled_line(chi2_label(result, "after"), shortest_text(result.chi2_after));
+    report +=
+        labelled_line("degrees of freedom", std::to_string(result.after.dof) +
+                                                " (compared rows - parameters not at a bound)");
+    report += labelled_line("reduced chi-squared", optional_text(result.after.chi2_reduced,
+                                                                 "none (no degree of freedom)"));
+    if (result.figures.sigma_from_file) {
+        report +=
+            labelled_line("p-value", optional_text(result.after.p_value, "none") +
+                                         " (probability of a chi-squared at least this large)");
+    } else {
+        report += labelled_line("errors", "scaled by the scatter of the residuals (no sigma file)");
+    }
+    if (options.mode == FitMode::non_negative) {
+        report += labelled_line("sets at the bound 0", set_list(result.at_bound));
+    }
+    std::string rank = std::to_string(result.rank) + " of " +
+                       std::to_string(result.parameter_count) + " (singular values below " +
+                       shortest_text(rank_tolerance) + " of the largest count as zero)";
+    if (!result.dependent.empty() ||
+        (result.scale_dependent && result.rank < result.parameter_count)) {
+        rank += "; linearly dependent sets: " + set_list(result.dependent) +
+                (result.scale_dependent ? " and the scale" : "");
+    }
+    report += labelled_line("rank", rank);
+    std::string condition = std::isfinite(result.condition_number)
+                                ? shortest_text(result.condition_number)
+                                : std::string("infinite");
+    if (!result.nearly_dependent.empty() || (result.scale_dependent && result.dependent.empty())) {
+        condition += "; nearly dependent sets: " + set_list(result.nearly_dependent) +
+                     (result.scale_dependent ? " and the scale" : "") +
+                     ": their weights are poorly determined";
+    }
+    report += labelled_line("condition number", condition);
+    if (result.realizations.count > 0) {
+        std::string line = std::to_string(result.realizations.count) + " (seed " +
+                           std::to_string(options.seed) + ", " +
+                           (result.figures.sigma_from_file ? "Gaussian noise of each row's sigma"
+                                                           : "residuals drawn with replacement") +
+                           ")";
+        if (result.realizations.refused > 0) {
+            line += ", " + std::to_string(result.realizations.refused) +
+                    " left out (scale not above 0)";
+        }
+        report += labelled_line("realizations", line);
+    }
+    if (result.scale) {
+        report += "new qdqd.txt (ref_a, then ref_b):\n" + shortest_text(result.scale->ref_a) +
+                  "\n" + shortest_text(result.scale->ref_b) + "\n";
+    }
+    return report;
+}
+
+nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
+    nlohmann::json json;
+    json["weights"] = nlohmann::json::array();
+    for (const float weight : result.weights) {
+        json["weights"].push_back(static_cast<double>(weight));
+    }
+    json["errors"] = nlohmann::json::array();
+    for (const std::optional<double>& error : result.errors) {
+        json["errors"].push_back(optional_json(error));
+    }
+    json["errors_scaled"] = result.errors_scaled;
+    json["chi2_before"] = result.before.chi2;
+    json["chi2_after"] = result.chi2_after;
+    json["dof"] = result.after.dof;
+    json["chi2_reduced"] = optional_json(result.after.chi2_reduced);
+    json["p_value"] = optional_json(result.after.p_value);
+    json["at_bound"] = result.at_bound;
+    json["rank"] = result.rank;
+    json["parameters"] = result.parameter_count;
+    json["rank_tolerance"] = rank_tolerance;
+    json["condition_number"] = result.condition_number;
+    json["dependent"] = result.dependent;
+    json["nearly_dependent"] = result.nearly_dependent;
+    json["scale_dependent"] = result.scale_dependent;
+    json["realizations"] = nullptr;
+    if (result.realizations.count > 0) {
+        nlohmann::json realizations = spread_json(result.realizations.weights);
+        realizations["count"] = result.realizations.count;
+        realizations["refused"] = result.realizations.refused;
+        realizations["seed"] = options.seed;
+        json["realizations"] = realizations;
+    }
+    json["scale"] = nullptr;
+    if (result.scale) {
+        const ScaleResult& scale = *result.scale;
+        nlohmann::json& s = json["scale"];
+        s["ref_a"] = static_cast<double>(scale.ref_a);
+        s["ref_a_error"] = optional_json(scale.ref_a_error);
+        s["ref_b"] = static_cast<double>(scale.ref_b);
+        s["a"] = scale.a;
+        s["ref_a_realizations"] = nullptr;
+        if (scale.ref_a_spread) {
+            s["ref_a_realizations"] = {{"median", scale.ref_a_spread->median},
+                                       {"p16", scale.ref_a_spread->p16},
+                                       {"p84", scale.ref_a_spread->p84}};
+        }
+    }
+    return json;
+}
+
+}  // namespace linesynth::tools

@@ -1,0 +1,175 @@
+#include "tools/fit/fit_result.h"
+
+#include <cmath>
+
+#include "base/checked_math.h"
+#include "tools/compare/failure_text.h"
+#include "tools/compare/number_text.h"
+#include "tools/fit/conditioning.h"
+#include "tools/fit/uncertainty.h"
+#include "tools/fit/weight_fit.h"
+
+namespace linesynth::tools {
+namespace {
+
+// The nearest 32-bit real, or nothing when the value rounds beyond the
+// largest finite one (or is not a number).
+std::optional<float> to_single(double value) {
+    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
+    // the next power of two: it and everything above round to infinity.
+    if (!(std::fabs(value) < 0x1.ffffffp127)) {
+        return std::nullopt;
+    }
+    return static_cast<float>(value);
+}
+
+// The compared rows as the run would give them with `weights` and the map of
+// `scales`: the run's synthesis and its scale factors, step by step.
+std::optional<RunFailure> rows_with(const Comparison& comparison, const std::vector<float>& weights,
+                                    const ReportScales& scales, std::vector<ComparedRow>& rows) {
+    RunData scratch;
+    scratch.parameters = comparison.data->parameters;
+    scratch.calibration = comparison.data->calibration;
+    scratch.store->continuum = comparison.data->store->continuum;
+    if (auto failure = guarded([&] {
+            scratch.scales.ref_a = scales.ref_a;
+            scratch.scales.ref_b = scales.ref_b;
+            compute_scale_factors(scratch.scales, scratch.calibration);
+        })) {
+        return failure;
+    }
+    return rebuilt_rows(scratch, *comparison.kept, weights, comparison.rows, rows);
+}
+
+std::vector<std::int32_t> set_numbers(const std::vector<Eigen::Index>& columns,
+                                      std::int32_t set_count, bool& scale_named) {
+    std::vector<std::int32_t> sets;
+    for (const Eigen::Index column : columns) {
+        if (column < set_count) {
+            sets.push_back(static_cast<std::int32_t>(column + 1));
+        } else {
+            scale_named = true;
+        }
+    }
+    return sets;
+}
+
+}  // namespace
+
+std::optional<std::string> fit_comparison(const Comparison& comparison, const std::string& dir,
+                                          const FitOptions& options, FitResult& result) {
+    const RunData& data = *comparison.data;
+    const std::int32_t set_count = data.parameters.set_count;
+    if (set_count < 1) {
+        return dir + "synthesis.txt: " + std::to_string(set_count) +
+               " component sets; a fit needs at least one";
+    }
+    result.before = fit_statistics(comparison.rows);
+    result.figures = comparison_figures(comparison, result.before);
+
+    const FitDesign design = fit_design(data, *comparison.kept, comparison.rows, options.scale);
+    const DesignSolution solution = solve_design(design.columns, design.target, options.mode);
+    const ModelParameters parameters = model_parameters(design, solution.x);
+    if (options.scale && !(parameters.scale > 0)) {
+        return "the fitted scale of the map to the observed spectrum is " +
+               shortest_text(parameters.scale) +
+               ", not above 0: the spectra do not pin the scale (fit without --scale)";
+    }
+    result.fitted = parameters.weights;
+    result.weights.clear();
+    for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
+        const auto weight = to_single(parameters.weights[slot]);
+        if (!weight) {
+            return "the fitted weight of set " + std::to_string(slot + 1) +
+                   " is beyond the range of a 32-bit real";
+        }
+        result.weights.push_back(*weight);
+        if (solution.at_bound[slot]) {
+            result.at_bound.push_back(static_cast<std::int32_t>(slot + 1));
+        }
+    }
+    ReportScales scales = data.scales;
+    const double flux_span = widen(data.calibration.flux_1) - widen(data.calibration.flux_2);
+    if (options.scale) {
+        ScaleResult& scale = result.scale.emplace();
+        scale.a = parameters.scale;
+        scale.ref_b = data.scales.ref_b;
+        scale.ref_a_exact = widen(data.scales.ref_b) + parameters.scale * flux_span;
+        const auto ref_a = to_single(scale.ref_a_exact);
+        if (!ref_a) {
+            return "the fitted ref_a is beyond the range of a 32-bit real";
+        }
+        scale.ref_a = *ref_a;
+        scales.ref_a = *ref_a;
+    }
+
+    const Conditioning condition = conditioning(design.columns);
+    result.parameter_count = static_cast<std::int32_t>(design.columns.cols());
+    result.rank = static_cast<std::int32_t>(condition.rank);
+    result.condition_number = condition.condition_number;
+    result.dependent = set_numbers(condition.dependent, set_count, result.scale_dependent);
+    result.nearly_dependent =
+        set_numbers(condition.nearly_dependent, set_count, result.scale_dependent);
+
+    std::vector<ComparedRow> fitted_rows;
+    if (const auto failure = rows_with(comparison, result.weights, scales, fitted_rows)) {
+        return (options.scale ? "with the fitted weights and scale: "
+                              : "with the fitted weights: ") +
+               failure_text(*failure);
+    }
+    result.chi2_after = chi_squared(fitted_rows);
+    result.after_statistics = fit_statistics(fitted_rows);
+    std::int64_t moved = 0;
+    for (const bool held : solution.at_bound) {
+        moved += held ? 0 : 1;
+    }
+    result.after = goodness_of_fit(result.chi2_after, result.before.points, moved,
+                                   result.figures.sigma_from_file);
+
+    // Without sigmas the covariance of unit weights is scaled by the scatter
+    // of the residuals, the usual estimate of the unknown common sigma.
+    result.errors_scaled = !result.figures.sigma_from_file;
+    const double variance_factor =
+        result.errors_scaled
+            ? (result.after.chi2_reduced ? *result.after.chi2_reduced : std::nan(""))
+            : 1.0;
+    std::vector<std::optional<double>> errors;
+    if (std::isfinite(variance_factor)) {
+        errors =
+            formal_errors(model_jacobian(design, parameters), solution.at_bound, variance_factor);
+    } else {
+        errors.resize(solution.at_bound.size());
+    }
+    result.errors.assign(errors.begin(), errors.begin() + set_count);
+    if (result.scale && errors.back()) {
+        result.scale->ref_a_error = std::fabs(flux_span) * *errors.back();
+    }
+
+    if (options.realizations > 0) {
+        RealizationRequest request;
+        request.count = options.realizations;
+        request.seed = options.seed;
+        request.gaussian = result.figures.sigma_from_file;
+        request.mode = options.mode;
+        if (options.progress) {
+            request.progress = [&](std::int64_t done) {
+                options.progress(done, options.realizations);
+            };
+        }
+        result.realizations = realizations(design, solution.x, request);
+        if (result.scale && result.realizations.scale) {
+            // ref_a is affine in a, and type-7 quantiles follow an affine
+            // map (a falling one swaps the tails).
+            const Spread& a = *result.realizations.scale;
+            const auto ref_a = [&](double value) {
+                return widen(data.scales.ref_b) + value * flux_span;
+            };
+            result.scale->ref_a_spread = flux_span >= 0
+                                             ? Spread{ref_a(a.median), ref_a(a.p16), ref_a(a.p84)}
+                                             : Spread{ref_a(a.median), ref_a(a.p84), ref_a(a.p16)};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace linesynth::tools

@@ -1,0 +1,126 @@
+#include "tools/fit/realizations.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace linesynth::tools {
+
+double natural_log(double x) {
+    int exponent = 0;
+    double m = std::frexp(x, &exponent);  // exact: x = m * 2^exponent, m in [0.5, 1)
+    constexpr double root_half = 0x1.6a09e667f3bcdp-1;
+    if (m < root_half) {
+        m *= 2;
+        --exponent;
+    }
+    // m in [sqrt(0.5), sqrt(2)): z = (m - 1) / (m + 1) is at most 0.1716 in
+    // magnitude, and ln m = 2 (z + z^3 / 3 + z^5 / 5 + ...); fourteen terms
+    // take the series below 2^-60 of its sum.
+    const double z = (m - 1) / (m + 1);
+    const double z2 = z * z;
+    double series = 0;
+    for (int k = 13; k >= 0; --k) {
+        series = series * z2 + 1.0 / (2 * k + 1);
+    }
+    constexpr double ln2 = 0x1.62e42fefa39efp-1;
+    return 2 * z * series + exponent * ln2;
+}
+
+double NormalDeviates::uniform() {
+    return static_cast<double>(generator_() >> 11) * 0x1p-53;
+}
+
+double NormalDeviates::normal() {
+    if (spare_) {
+        const double value = *spare_;
+        spare_.reset();
+        return value;
+    }
+    double u = 0;
+    double v = 0;
+    double s = 0;
+    do {
+        u = 2 * uniform() - 1;
+        v = 2 * uniform() - 1;
+        s = u * u + v * v;
+    } while (s >= 1 || s == 0);
+    const double factor = std::sqrt(-2 * natural_log(s) / s);
+    spare_ = v * factor;
+    return u * factor;
+}
+
+std::uint64_t NormalDeviates::below(std::uint64_t n) {
+    assert(n >= 1);
+    return generator_() % n;
+}
+
+double quantile(std::vector<double> values, double p) {
+    assert(!values.empty());
+    std::sort(values.begin(), values.end());
+    const double h = static_cast<double>(values.size() - 1) * p;
+    const double floor_h = std::floor(h);
+    const auto low = static_cast<std::size_t>(floor_h);
+    if (low + 1 >= values.size()) {
+        return values.back();
+    }
+    return values[low] + (h - floor_h) * (values[low + 1] - values[low]);
+}
+
+namespace {
+
+Spread spread_of(const std::vector<double>& values) {
+    return {quantile(values, 0.5), quantile(values, 0.16), quantile(values, 0.84)};
+}
+
+}  // namespace
+
+RealizationSummary realizations(const FitDesign& design, const Eigen::VectorXd& x,
+                                const RealizationRequest& request) {
+    RealizationSummary summary;
+    summary.count = request.count;
+    if (request.count < 1) {
+        return summary;
+    }
+    const Eigen::VectorXd fitted = design.columns * x;
+    const Eigen::VectorXd residuals = design.target - fitted;
+    const auto rows = static_cast<std::uint64_t>(fitted.size());
+    const auto sets = static_cast<std::size_t>(design.scale ? x.size() - 1 : x.size());
+    std::vector<std::vector<double>> weights(sets);
+    std::vector<double> scales;
+    NormalDeviates deviates(request.seed);
+    Eigen::VectorXd target(fitted.size());
+    for (std::int64_t k = 1; k <= request.count; ++k) {
+        for (Eigen::Index i = 0; i < fitted.size(); ++i) {
+            const double noise = request.gaussian
+                                     ? deviates.normal()
+                                     : residuals(static_cast<Eigen::Index>(deviates.below(rows)));
+            target(i) = fitted(i) + noise;
+        }
+        const DesignSolution solution = solve_design(design.columns, target, request.mode);
+        const ModelParameters parameters = model_parameters(design, solution.x);
+        if (design.scale && !(parameters.scale > 0)) {
+            ++summary.refused;
+        } else {
+            for (std::size_t j = 0; j < sets; ++j) {
+                weights[j].push_back(parameters.weights[j]);
+            }
+            scales.push_back(parameters.scale);
+        }
+        if (request.progress) {
+            request.progress(k);
+        }
+    }
+    if (scales.empty()) {
+        return summary;
+    }
+    for (const std::vector<double>& values : weights) {
+        summary.weights.push_back(spread_of(values));
+    }
+    if (design.scale) {
+        summary.scale = spread_of(scales);
+    }
+    return summary;
+}
+
+}  // namespace linesynth::tools
