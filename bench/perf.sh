@@ -13,7 +13,9 @@
 #      and linesynth alternately with hyperfine: ROUNDS rounds of RUNS runs of
 #      each, after a warm-up in every round, with the page reset before each
 #      run so that it does not grow; the medians are taken over all runs;
-#      "linesynth-tools fit" on the same data is timed in the same rounds;
+#      "linesynth-tools fit" and "fit --scale" on the same data are timed in
+#      the same rounds; then "fit --scale --realizations 1000" on the example
+#      data with its sigma file, pinned to one core;
 #   3. times "linesynth-tools survey --fit" over SURVEY_COPIES copies of the
 #      example (examples/make_example_data.py --survey) with --jobs 1 and
 #      --jobs 2, and gives the directories per second on one core and the
@@ -21,10 +23,11 @@
 #   4. with --callgrind, counts instructions with valgrind's callgrind (see
 #      callgrind_figures below for what they mean).
 # It exits with status 1 when a digest differs, the ratio of the medians
-# exceeds MAX_RATIO, fit takes more than MAX_FIT_RATIO times as long as
-# linesynth, the survey reads fewer than MIN_SURVEY_RATE directories a second
-# on one core, or two threads are less than MIN_SURVEY_SPEEDUP times as fast
-# as one, having printed the figures either way.
+# exceeds MAX_RATIO, fit or fit --scale takes more than MAX_FIT_RATIO times as
+# long as linesynth, the realizations more than MAX_REALIZATIONS_MS, the
+# survey reads fewer than MIN_SURVEY_RATE directories a second on one core,
+# or two threads are less than MIN_SURVEY_SPEEDUP times as fast as one,
+# having printed the figures either way.
 #
 # Needs cmake, g++, make, hyperfine and python3 (valgrind for --callgrind):
 #   apt-get install cmake g++ make hyperfine python3 valgrind
@@ -32,6 +35,7 @@ set -euo pipefail
 
 readonly MAX_RATIO=1.8
 readonly MAX_FIT_RATIO=3
+readonly MAX_REALIZATIONS_MS=2000
 readonly MIN_SURVEY_RATE=200
 readonly MIN_SURVEY_SPEEDUP=1.7
 readonly SURVEY_COPIES=1000
@@ -105,21 +109,35 @@ for round in $(seq "$ROUNDS"); do
     --export-json "$work/round$round.json" \
     --command-name floor "$floor $work/run" \
     --command-name linesynth "$program" \
-    --command-name fit "$tools fit"
+    --command-name fit "$tools fit" \
+    --command-name fit_scale "$tools fit --scale"
 done
 unset TAVO_DIR
 
-read -r floor_ms program_ms ratio runs_each fit_ms fit_ratio < <(python3 - "$work"/round*.json <<'EOF'
+example="$root/examples/data"
+one_core=()
+command -v taskset >/dev/null 2>&1 && one_core=(taskset -c 0)
+hyperfine --shell=none --style none --warmup 1 --runs 5 --export-json "$work/realizations.json" \
+  --command-name realizations \
+  "${one_core[*]} $tools fit --dir $example --scale --sigma $example/sigma.txt --realizations 1000"
+realizations_ms=$(python3 - "$work/realizations.json" <<'EOF'
 import json, statistics, sys
-times = {"floor": [], "linesynth": [], "fit": []}
+print(f"{statistics.median(json.load(open(sys.argv[1]))['results'][0]['times']) * 1e3:.1f}")
+EOF
+)
+
+read -r floor_ms program_ms ratio runs_each fit_ms fit_ratio scaled_ms scaled_ratio < <(python3 - "$work"/round*.json <<'EOF'
+import json, statistics, sys
+times = {"floor": [], "linesynth": [], "fit": [], "fit_scale": []}
 for name in sys.argv[1:]:
     for result in json.load(open(name))["results"]:
         times[result["command"]] += result["times"]
 floor = statistics.median(times["floor"]) * 1e3
 program = statistics.median(times["linesynth"]) * 1e3
 fit = statistics.median(times["fit"]) * 1e3
+scaled = statistics.median(times["fit_scale"]) * 1e3
 print(f"{floor:.3f} {program:.3f} {program / floor:.3f} {len(times['floor'])} "
-      f"{fit:.3f} {fit / program:.3f}")
+      f"{fit:.3f} {fit / program:.3f} {scaled:.3f} {scaled / program:.3f}")
 EOF
 )
 
@@ -182,6 +200,10 @@ printf '%-36s %s ms\n' "linesynth median ($runs_each runs):" "$program_ms"
 printf '%-36s %s (at most %s)\n' "ratio:" "$ratio" "$MAX_RATIO"
 printf '%-36s %s ms\n' "linesynth-tools fit median:" "$fit_ms"
 printf '%-36s %s (at most %s)\n' "fit / linesynth:" "$fit_ratio" "$MAX_FIT_RATIO"
+printf '%-36s %s ms\n' "linesynth-tools fit --scale median:" "$scaled_ms"
+printf '%-36s %s (at most %s)\n' "fit --scale / linesynth:" "$scaled_ratio" "$MAX_FIT_RATIO"
+printf '%-36s %s ms (at most %s)\n' "example, 1000 realizations:" "$realizations_ms" \
+  "$MAX_REALIZATIONS_MS"
 printf '%-36s %s KiB\n' "linesynth peak resident memory:" "$peak_kib"
 printf '%-36s %s/s (at least %s)\n' "survey --fit, one core:" "$survey_rate" "$MIN_SURVEY_RATE"
 printf '%-36s %s (at least %s on 2 cores; %s here)\n' "survey --jobs 2 / --jobs 1 speed:" \
@@ -203,6 +225,14 @@ if awk -v r="$ratio" -v m="$MAX_RATIO" 'BEGIN { exit !(r > m) }'; then
 fi
 if awk -v r="$fit_ratio" -v m="$MAX_FIT_RATIO" 'BEGIN { exit !(r > m) }'; then
   echo "perf.sh: fit takes $fit_ratio times as long as linesynth, more than $MAX_FIT_RATIO" >&2
+  status=1
+fi
+if awk -v r="$scaled_ratio" -v m="$MAX_FIT_RATIO" 'BEGIN { exit !(r > m) }'; then
+  echo "perf.sh: fit --scale takes $scaled_ratio times as long as linesynth, more than $MAX_FIT_RATIO" >&2
+  status=1
+fi
+if awk -v t="$realizations_ms" -v m="$MAX_REALIZATIONS_MS" 'BEGIN { exit !(t > m) }'; then
+  echo "perf.sh: 1000 realizations take $realizations_ms ms, more than $MAX_REALIZATIONS_MS" >&2
   status=1
 fi
 if awk -v r="$survey_rate" -v m="$MIN_SURVEY_RATE" 'BEGIN { exit !(r < m) }'; then

@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace linesynth {
 
@@ -35,24 +36,38 @@ constexpr double widen(std::int32_t value) {
     return static_cast<double>(value);
 }
 
-// The nearest 32-bit real, ties to even: the narrowing of a computed value
-// where a formula stores it. It faults only where the rounding overflows: a
-// value above the largest finite 32-bit real that still rounds down to it is
-// narrowed to it. (The reader is stricter with values read from a file, see
-// narrow_in_single_range in textio/value_conversion.h.)
-//   narrow(0.1)                  -> 0x1.99999ap-4f
-//   narrow(0x1.ffffffp127 - tiny) -> 3.40282347e38f (rounds down to the largest)
-//   narrow(0x1.ffffffp127)        -> overflow fault (the tie goes to even: infinity)
-//   narrow(1e-50)                -> 0.0f (underflow is not a fault)
-inline float narrow(double value) {
+// The nearest 32-bit real, ties to even, or nothing where the rounding
+// overflows: a value above the largest finite 32-bit real that still rounds
+// down to it is narrowed to it; a NaN is nothing. For code that reports the
+// overflow itself instead of ending the run (the companion's weights).
+//   try_narrow(0.1)                   -> 0x1.99999ap-4f
+//   try_narrow(0x1.ffffffp127 - tiny) -> 3.40282347e38f (rounds down to the largest)
+//   try_narrow(0x1.ffffffp127)        -> nothing (the tie goes to even: infinity)
+//   try_narrow(NaN)                   -> nothing
+inline std::optional<float> try_narrow(double value) {
     // Halfway between the largest finite 32-bit real and 2^128: from here on
     // the nearest-even rounding gives infinity. The NaN test comes first: a
     // NaN compared with < or >= would raise the invalid trap itself.
     constexpr double overflow_threshold = 0x1.ffffffp+127;
     if (std::isnan(value) || std::fabs(value) >= overflow_threshold) [[unlikely]] {
-        fail_narrow(value);
+        return std::nullopt;
     }
     return static_cast<float>(value);
+}
+
+// try_narrow where a formula of the run stores a computed value: nothing is
+// the run's fault (invalid for a NaN, else overflow). (The reader is stricter
+// with values read from a file, see narrow_in_single_range in
+// textio/value_conversion.h.)
+//   narrow(0.1)                  -> 0x1.99999ap-4f
+//   narrow(0x1.ffffffp127)        -> overflow fault
+//   narrow(1e-50)                -> 0.0f (underflow is not a fault)
+inline float narrow(double value) {
+    const std::optional<float> narrowed = try_narrow(value);
+    if (!narrowed) [[unlikely]] {
+        fail_narrow(value);
+    }
+    return *narrowed;
 }
 
 // numerator / denominator. A zero denominator is a fault: invalid when the

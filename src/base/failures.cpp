@@ -58,4 +58,10 @@ std::string_view fault_kind(MathFault fault) {
     return "unknown";
 }
 
+std::string fault_message(MathFault fault) {
+    std::string message = "floating-point error: ";
+    message += fault_kind(fault);
+    return message;
+}
+
 }  // namespace linesynth

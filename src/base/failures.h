@@ -2,6 +2,7 @@
 // the message text of each.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace linesynth {
@@ -40,5 +41,10 @@ std::string_view failure_message(Failure failure);
 
 // "invalid", "divide by zero" or "overflow".
 std::string_view fault_kind(MathFault fault);
+
+// The message line of a floating-point fault, as the run's error report and
+// the companion give it:
+//   MathFault::divide_by_zero -> "floating-point error: divide by zero"
+std::string fault_message(MathFault fault);
 
 }  // namespace linesynth

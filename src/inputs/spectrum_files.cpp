@@ -41,9 +41,13 @@ void read_observed_file(RecordReader& file, SpectrumStore& store) {
     for (std::int32_t i = 1; i <= count; ++i) {
         read_values(file, store.wavelengths[i], store.observed[i]);
     }
-    if (normalises_observed(store.norm_a, store.norm_b)) {
+    if (observed_is_normalised(store)) {
         normalise_observed(store);
     }
+}
+
+bool observed_is_normalised(const SpectrumStore& store) {
+    return store.norm_a == 2 && store.norm_b == 4;
 }
 
 void read_continuum_file(RecordReader& file, SpectrumStore& store) {

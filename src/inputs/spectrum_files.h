@@ -13,8 +13,8 @@ namespace linesynth {
 
 // Header "count norm_a norm_b", then "wavelength flux" rows. A count above
 // 10000 is refused before any row (a CountFailure for points, which the
-// program reports as "TOO LONG DATA FILE N_sat="). Flags exactly 2 and 4 divide every flux by the
-// largest one:
+// program reports as "TOO LONG DATA FILE N_sat="). Flags exactly 2 and 4 divide
+// every flux by the largest one:
 //   fluxes 2, 8, 4 with flags 2 4    -> 0.25, 1, 0.5
 //   fluxes -4, -1, -2 with flags 2 4 -> 4, 1, 2 (the maximum is -1)
 //   flags 4 2 or 2 5                 -> fluxes as read
@@ -22,11 +22,10 @@ namespace linesynth {
 // negative flux over zero a division by zero).
 void read_observed_file(RecordReader& file, SpectrumStore& store);
 
-// Whether the observed file's flags ask for the division by the largest flux:
-// exactly 2 then 4.
-constexpr bool normalises_observed(std::int32_t norm_a, std::int32_t norm_b) {
-    return norm_a == 2 && norm_b == 4;
-}
+// Whether the observed spectrum's flags, as read into `store`, divide its
+// fluxes by the largest one: exactly 2 and 4.
+//   flags 2 4 -> true;  flags 4 2, 2 5 or 0 0 -> false
+bool observed_is_normalised(const SpectrumStore& store);
 
 // Count, then one value per row into `continuum`, each also seeding
 // `synthetic`. A count above 10000 is refused like an observed file's.

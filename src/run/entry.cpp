@@ -38,9 +38,7 @@ void report_run_time_error(const RunFailure& failure) {
         context += ')';
         write_report('F', static_cast<int>(file->failure), context, failure_message(file->failure));
     } else if (const auto* math = std::get_if<MathFailure>(&failure)) {
-        std::string message = "floating-point error: ";
-        message += fault_kind(math->fault);
-        write_report('M', static_cast<int>(math->fault), ": MATH", message);
+        write_report('M', static_cast<int>(math->fault), ": MATH", fault_message(math->fault));
     }
 }
 

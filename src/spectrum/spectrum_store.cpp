@@ -45,4 +45,17 @@ void add_component_set(SpectrumStore& store, float weight) {
     }
 }
 
+void resynthesize(SpectrumStore& store, std::int32_t continuum_count,
+                  const std::vector<WeightedSet>& sets) {
+    store.point_count = continuum_count;
+    for (std::int32_t index = 1; index <= std::min(continuum_count, max_points); ++index) {
+        seed_synthetic(store, index);
+    }
+    for (const WeightedSet& set : sets) {
+        store.component = *set.differences;
+        store.point_count = set.count;
+        add_component_set(store, set.weight);
+    }
+}
+
 }  // namespace linesynth

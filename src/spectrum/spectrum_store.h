@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace linesynth {
 
@@ -91,5 +92,23 @@ void store_component(SpectrumStore& store, std::int32_t index, float value);
 // Does nothing when point_count <= 0; a count beyond max_points stops at the
 // last slot.
 void add_component_set(SpectrumStore& store, float weight);
+
+// One component set as a re-synthesis takes it: the differences from the
+// continuum that its file left in the component table (store_component), the
+// count its file declared, and the weight to add it with.
+struct WeightedSet {
+    const SpectrumTable* differences = nullptr;
+    std::int32_t count = 0;
+    float weight = 0;
+};
+
+// The synthesis of the run replayed with other weights, on a store whose
+// continuum is the run's and was read with `continuum_count` rows: slots 1 to
+// that count seeded from the continuum, then each set in order copied into
+// `component` with point_count its count and added with add_component_set.
+// So the weights the run reads give the run's synthetic spectrum bit for bit.
+// A sum that overflows its narrowing is the run's fault, as in the run.
+void resynthesize(SpectrumStore& store, std::int32_t continuum_count,
+                  const std::vector<WeightedSet>& sets);
 
 }  // namespace linesynth

@@ -1,5 +1,6 @@
 #include "stages/compute_stage.h"
 
+#include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
 
 namespace linesynth {
@@ -24,13 +25,13 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     // 1. Weights file.
     {
         TextUnit weights;
-        open_input(weights, dir + "synthesis.txt", opening);
+        open_input(weights, dir + weights_file_name, opening);
         read_weights_file(weights.reader, parameters);
         close_file(weights);
     }
 
     // 2. Parameter file, held open as long as the run's data.
-    open_input(data.parameter_file, dir + "vlt.txt", opening);
+    open_input(data.parameter_file, dir + parameter_file_name, opening);
     read_parameter_file(data.parameter_file.reader, parameters, calibration);
 
     // 3. Flux calibration check: only the check matters, not the level.
@@ -43,7 +44,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     }
 
     // 5. Observed spectrum, held open as long as the run's data.
-    open_input(data.observed_file, dir + "FDftn.txt", opening);
+    open_input(data.observed_file, dir + observed_file_name, opening);
     read_observed_file(data.observed_file.reader, store);
     if (kept != nullptr) {
         kept->observed_count = store.point_count;
@@ -52,7 +53,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     // 6. Continuum, which also seeds the synthetic spectrum.
     {
         TextUnit continuum;
-        open_input(continuum, dir + "continum.txt", opening);
+        open_input(continuum, dir + continuum_file_name, opening);
         read_continuum_file(continuum.reader, store);
         close_file(continuum);
     }
@@ -64,7 +65,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     for (std::int32_t set = 1; set <= parameters.set_count; ++set) {
         {
             TextUnit component;
-            open_input(component, dir + "VeltoOut" + std::to_string(set) + ".txt", opening);
+            open_input(component, dir + component_file_name(set), opening);
             read_component_file(component.reader, store);
             close_file(component);
         }
@@ -79,7 +80,7 @@ void compute(RunData& data, const std::string& dir, Opening opening, KeptColumns
     // 8. Scale file.
     {
         TextUnit scale;
-        open_input(scale, dir + "qdqd.txt", opening);
+        open_input(scale, dir + scale_file_name, opening);
         read_scale_file(scale.reader, data.scales.ref_a, data.scales.ref_b);
         close_file(scale);
     }

@@ -82,6 +82,16 @@ TEST(CheckedMath, NarrowFaults) {
     });
 }
 
+// The companion reports these itself: nothing instead of the fault, and no
+// trap raised on the way (the NaN is tested before any comparison).
+TEST(CheckedMath, TryNarrowGivesNothingWhereNarrowFaults) {
+    for (const double value : {0x1.ffffffp127, -0x1.ffffffp127, 1e300, infinity, nan}) {
+        SCOPED_TRACE(value);
+        EXPECT_FALSE(try_narrow(value).has_value());
+    }
+    EXPECT_EQ(bits(try_narrow(std::nextafter(0x1.ffffffp127, 0.0)).value()), bits(0x1.fffffep127f));
+}
+
 TEST(CheckedMath, DivideQuotients) {
     const struct {
         double numerator, denominator, quotient;

@@ -20,24 +20,27 @@ struct Set {
     float weight;
 };
 
-// Reads a continuum and the sets into a fresh store the way the run does:
-// point_count from each file, seeding as the continuum is read, each set's
-// differences stored and then added with its weight.
+// Reads a continuum and the sets into a fresh store the way the run does
+// (each set's differences stored as its file is read) and synthesizes with
+// resynthesize, the replay the companion uses too.
 std::unique_ptr<SpectrumStore> synthesize(const std::vector<float>& continuum,
                                           const std::vector<Set>& sets) {
     auto store = std::make_unique<SpectrumStore>();
-    store->point_count = static_cast<std::int32_t>(continuum.size());
-    for (std::int32_t i = 1; i <= store->point_count; ++i) {
+    const auto continuum_count = static_cast<std::int32_t>(continuum.size());
+    for (std::int32_t i = 1; i <= continuum_count; ++i) {
         store->continuum[i] = continuum[static_cast<std::size_t>(i - 1)];
-        seed_synthetic(*store, i);
     }
-    for (const Set& set : sets) {
-        store->point_count = static_cast<std::int32_t>(set.values.size());
-        for (std::int32_t i = 1; i <= store->point_count; ++i) {
-            store_component(*store, i, set.values[static_cast<std::size_t>(i - 1)]);
+    std::vector<SpectrumTable> differences(sets.size());
+    std::vector<WeightedSet> weighted;
+    for (std::size_t k = 0; k < sets.size(); ++k) {
+        const auto count = static_cast<std::int32_t>(sets[k].values.size());
+        for (std::int32_t i = 1; i <= count; ++i) {
+            store_component(*store, i, sets[k].values[static_cast<std::size_t>(i - 1)]);
         }
-        add_component_set(*store, set.weight);
+        differences[k] = store->component;
+        weighted.push_back({&differences[k], count, sets[k].weight});
     }
+    resynthesize(*store, continuum_count, weighted);
     return store;
 }
 

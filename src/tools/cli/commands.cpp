@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "inputs/input_files.h"
 #include "tools/cli/fit_output.h"
 #include "tools/cli/stats_output.h"
 #include "tools/compare/comparison_figures.h"
@@ -10,12 +11,13 @@
 #include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
-namespace {
 
-constexpr const char* program = "linesynth-tools: ";
+CommandOutput refused(const std::string& reason) {
+    return {1, "", std::string(program_name) + ": " + reason + "\n"};
+}
 
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {}) {
-    CommandOutput output{1, "", program + reason + "\n"};
+CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place) {
+    CommandOutput output = refused(reason);
     if (json) {
         nlohmann::json error;
         error["message"] = reason;
@@ -25,8 +27,6 @@ CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& 
     }
     return output;
 }
-
-}  // namespace
 
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
@@ -75,10 +75,11 @@ CommandOutput run_fit(const CommandOptions& options) {
         output.err = fit_text(result, fit_options);
     }
     if (options.write) {
-        std::vector<DataFile> files = {{"synthesis.txt", weights_text}};
+        // The weights and the scale belong together: both files or neither.
+        std::vector<DataFile> files = {{weights_file_name, weights_text}};
         if (result.scale) {
             files.push_back(
-                {"qdqd.txt", scale_file_text(result.scale->ref_a, result.scale->ref_b)});
+                {scale_file_name, scale_file_text(result.scale->ref_a, result.scale->ref_b)});
         }
         std::string failed;
         if (auto reason = replace_data_files(options.request.dir, files, failed)) {

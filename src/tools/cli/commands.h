@@ -25,6 +25,9 @@ struct CommandOptions {
     std::function<void(std::int64_t, std::int64_t)> progress;
 };
 
+// The name the program goes by in its reports, help and version.
+inline constexpr char program_name[] = "linesynth-tools";
+
 // Exit status 0, or 1 with one line on `err`; with --json a refusal also
 // prints {"error": {"message": ..., "file": ..., "record": ...}} on `out`
 // (file and record null when the refusal names none).
@@ -33,6 +36,21 @@ struct CommandOutput {
     std::string out;
     std::string err;
 };
+
+// A refusal: status 1 and the reason on `err` after the program's name:
+//   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}
+CommandOutput refused(const std::string& reason);
+
+// `output` with another exit status, e.g. a refusal that is a usage error:
+//   with_status(refused("no directory"), 2) -> {2, "", "linesynth-tools: no directory\n"}
+inline CommandOutput with_status(CommandOutput output, int status) {
+    output.status = status;
+    return output;
+}
+
+// The same, and with `json` also the object on `out`:
+//   refused("no rows", true) -> out {"error":{"file":null,"message":"no rows","record":null}}
+CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {});
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

@@ -10,17 +10,6 @@
 namespace linesynth::tools {
 namespace {
 
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    if (sets.empty()) {
-        return "none";
-    }
-    std::string text;
-    for (const std::int32_t set : sets) {
-        text += (text.empty() ? "" : ", ") + std::to_string(set);
-    }
-    return text;
-}
-
 // `text` padded with blanks to `width` columns, at least one.
 std::string column(std::string text, std::size_t width) {
     text.resize(std::max(text.size() + 1, width), ' ');

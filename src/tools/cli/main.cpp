@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "inputs/input_files.h"
 #include "platform/platform.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
@@ -17,6 +18,7 @@ namespace {
 using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
+using linesynth::tools::program_name;
 using linesynth::tools::SurveyCommand;
 
 constexpr int usage_status = 2;
@@ -46,8 +48,8 @@ int main(int argc, char** argv) {
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
         "directory.",
-        "linesynth-tools");
-    app.set_version_flag("--version", std::string("linesynth-tools ") + LINESYNTH_VERSION);
+        program_name);
+    app.set_version_flag("--version", std::string(program_name) + " " + LINESYNTH_VERSION);
     app.require_subcommand(1);
     CommandOptions options;
     CLI::App* stats =
@@ -58,10 +60,12 @@ int main(int argc, char** argv) {
     add_common(*fit, options);
     fit->add_flag("--free", options.free, "allow negative weights (default: weights >= 0)");
     fit->add_flag("--write", options.write,
-                  "replace synthesis.txt with the fitted weights (and qdqd.txt with --scale), "
-                  "keeping a .bak of each");
+                  std::string("replace ") + linesynth::weights_file_name +
+                      " with the fitted weights (and " + linesynth::scale_file_name +
+                      " with --scale), keeping a .bak of each");
     fit->add_flag("--scale", options.scale,
-                  "fit the scale of the map to the observed spectrum too (ref_a of qdqd.txt)");
+                  std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
+                      linesynth::scale_file_name + ")");
     fit->add_option("--realizations", options.realizations,
                     "refit N noisy copies of the best fit and report the spread of the weights")
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000000}));
@@ -125,7 +129,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stderr(std::string("linesynth-tools: ") + error.what() + "\n" +
+        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n" +
                                           asked->help());
         return usage_status;
     }

@@ -3,20 +3,17 @@
 #include <array>
 #include <filesystem>
 
+#include "inputs/input_files.h"
+#include "inputs/spectrum_files.h"
 #include "platform/platform.h"
 #include "tools/compare/failure_text.h"
+#include "tools/fit/weight_fit.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
 #include "tools/pages/svg_plot.h"
 
 namespace linesynth::tools {
 namespace {
-
-constexpr const char* program = "linesynth-tools: ";
-
-CommandOutput refused(const std::string& reason) {
-    return {1, "", program + reason + "\n"};
-}
 
 PlotData plot_data(const Comparison& comparison) {
     const RunParameters& parameters = comparison.data->parameters;
@@ -50,15 +47,9 @@ std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& 
                                                              std::int32_t set_count) {
     const std::string& dir = options.request.dir;
     std::vector<std::pair<std::string, std::string>> files;
-    const auto add = [&](const std::string& name) { files.emplace_back(name, dir + name); };
-    add("synthesis.txt");
-    add("vlt.txt");
-    add("FDftn.txt");
-    add("continum.txt");
-    for (std::int32_t set = 1; set <= set_count && set <= max_component_sets; ++set) {
-        add("VeltoOut" + std::to_string(set) + ".txt");
+    for (const std::string& name : input_file_names(set_count)) {
+        files.emplace_back(name, dir + name);
     }
-    add("qdqd.txt");
     for (const std::string* extra : {&options.request.mask_file, &options.request.sigma_file}) {
         if (!extra->empty()) {
             files.emplace_back(*extra, *extra);
@@ -142,6 +133,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
     report.plot = plot_svg(plot_data(comparison));
     report.statistics = fit_statistics(comparison.rows);
+    report.figures = comparison_figures(comparison, report.statistics);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
         report.weights.push_back(data.parameters.weight(set));
@@ -160,8 +152,7 @@ CommandOutput run_report(const PageOptions& options) {
     report.scales = data.scales;
     report.norm_a = data.store->norm_a;
     report.norm_b = data.store->norm_b;
-    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    report.normalised = data.store->norm_a == 2 && data.store->norm_b == 4;
+    report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
     if (auto reason = digest_files(options, data.parameters.set_count, report.files)) {
         return refused(*reason);
@@ -176,7 +167,8 @@ CommandOutput run_report(const PageOptions& options) {
 CommandOutput run_export(const PageOptions& options) {
     const std::optional<TableFormat> format = table_format(options.output);
     if (!format) {
-        return {2, "", program + options.output + ": the table's name must end in .ecsv or .csv\n"};
+        return with_status(refused(options.output + ": the table's name must end in .ecsv or .csv"),
+                           2);
     }
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
@@ -199,8 +191,8 @@ CommandOutput run_export(const PageOptions& options) {
                                           suggested)) {
             return refused(*reason);
         }
-        if (const auto failure =
-                rebuilt_rows(data, *comparison.kept, suggested.weights, rows, fitted)) {
+        if (const auto failure = rebuilt_rows(data, *comparison.kept, suggested.weights,
+                                              data.scales, rows, fitted)) {
             return refused("with the fitted weights: " + failure_text(*failure));
         }
     }

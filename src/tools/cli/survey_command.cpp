@@ -15,7 +15,6 @@
 namespace linesynth::tools {
 namespace {
 
-constexpr const char* program = "linesynth-tools: ";
 constexpr int usage_status = 2;
 
 // The lines of `path` that are not empty, without their line ends.
@@ -110,17 +109,17 @@ private:
 CommandOutput run_survey(const SurveyCommand& command) {
     const std::optional<TableFormat> format = table_format(command.output);
     if (!format) {
-        return {usage_status, "",
-                program + command.output + ": the table's name must end in .ecsv or .csv\n"};
+        return with_status(refused(command.output + ": the table's name must end in .ecsv or .csv"),
+                           usage_status);
     }
     std::vector<std::string> dirs = command.dirs;
     if (!command.from.empty()) {
         if (auto reason = read_directory_list(command.from, dirs)) {
-            return {1, "", program + *reason + "\n"};
+            return refused(*reason);
         }
     }
     if (dirs.empty()) {
-        return {usage_status, "", std::string(program) + "no data directory given\n"};
+        return with_status(refused("no data directory given"), usage_status);
     }
 
     platform::keep_freed_memory();
@@ -158,12 +157,13 @@ CommandOutput run_survey(const SurveyCommand& command) {
     if (command.output.empty()) {
         output.out = text;
     } else if (auto reason = write_whole_file(command.output, text)) {
-        return {1, "", program + *reason + "\n"};
+        return refused(*reason);
     }
     if (const std::size_t failed = work.failed.load(); failed > 0) {
         output.status = 1;
-        output.err = program + std::to_string(failed) + " of " + std::to_string(dirs.size()) +
-                     " directories failed; their rows give the reason\n";
+        output.err = refused(std::to_string(failed) + " of " + std::to_string(dirs.size()) +
+                             " directories failed; their rows give the reason")
+                         .err;
     }
     return output;
 }

@@ -29,7 +29,7 @@ ComparisonFigures comparison_figures(const Comparison& comparison, const FitStat
         observed.push_back(static_cast<double>(row.observed));
     }
     figures.snr = der_snr(observed);
-    if (normalises_observed(store.norm_a, store.norm_b)) {
+    if (observed_is_normalised(store)) {
         figures.normalised_by = store.max_observed;
     }
     // The run's last step, on the store as its first stage left it.

@@ -30,8 +30,7 @@ struct Describe {
                std::to_string(static_cast<int>(f.failure)) + "]";
     }
     std::string operator()(const MathFailure& f) const {
-        return "floating-point error: " + std::string(fault_kind(f.fault)) + " [M" +
-               std::to_string(static_cast<int>(f.fault)) + "]";
+        return fault_message(f.fault) + " [M" + std::to_string(static_cast<int>(f.fault)) + "]";
     }
     std::string operator()(const CalibrationFailure& f) const {
         return "unusable calibration: the " + conversion_name(f.conversion) +

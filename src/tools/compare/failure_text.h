@@ -1,7 +1,7 @@
 // One line for each way the run's first stage can refuse a data directory,
 // as the companion reports it after "linesynth-tools: ":
 //   READ failure        -> "/d/continum.txt, record 3: end of file reached during read [F6501]"
-//   OPEN failure        -> "/d/vlt.txt: file not found [F6416]"
+//   OPEN failure        -> "/d/vlt.txt: the file or its directory is not found [F6416]"
 //   floating-point      -> "floating-point error: divide by zero [M6103]"
 //   calibration         -> "unusable calibration: the flux to level conversion refuses it"
 //   too many rows       -> "/d/FDftn.txt: 10001 rows, more than the tables hold (10000)"

@@ -22,4 +22,15 @@ std::string shortest_text(double value) {
     return text_of(value);
 }
 
+std::string set_list(const std::vector<std::int32_t>& sets) {
+    std::string text;
+    for (const std::int32_t set : sets) {
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += std::to_string(set);
+    }
+    return text.empty() ? "none" : text;
+}
+
 }  // namespace linesynth::tools

@@ -3,13 +3,20 @@
 // nearest), with the exponent form only where it is shorter:
 //   0.3f -> "0.3";  0.30000001192092896 -> "0.30000001192092896"
 //   1e-5f -> "1e-05";  1e8f -> "1e+08";  123456.0f -> "123456";  -0.0f -> "-0"
+// and the list of component sets the reports name (sets at a bound, sets in
+// a linear dependency):
+//   {1, 3, 10} -> "1, 3, 10";  {} -> "none"
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace linesynth::tools {
 
 std::string shortest_text(float value);
 std::string shortest_text(double value);
+
+std::string set_list(const std::vector<std::int32_t>& sets);
 
 }  // namespace linesynth::tools

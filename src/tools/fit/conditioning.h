@@ -12,10 +12,11 @@
 // are nearly dependent:
 //   columns c1, c2, c1                 -> rank 2, dependent 0 and 2
 //   columns c1, 0, c2                  -> rank 2, dependent 1
-//   columns c1, c2, (c1 + c2) / 2 to seven digits
+//   columns c1, c2, (c1 + c2) / 2 off by 1e-7 (seven digits)
 //                                      -> rank 2, dependent 0, 1 and 2
-//   columns c1, c1 + 1e-4 * c2         -> rank 2, condition about 2e4,
+//   columns c1, c1 + 1e-4 * c2         -> rank 2, condition above 1e4,
 //                                         nearly dependent 0 and 1
+//   (c1 = (1, 2, 3), c2 = (0, 1, -1))
 #pragma once
 
 #include <Eigen/Dense>

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "base/checked_math.h"
+#include "reports/scales.h"
 #include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
@@ -24,8 +25,9 @@ FitDesign fit_design(const RunData& data, const KeptColumns& kept,
     const double column_factor = scale ? 1.0 : scale_fwd;
     for (Eigen::Index i = 0; i < row_count; ++i) {
         const ComparedRow& row = rows[static_cast<std::size_t>(i)];
-        const double continuum = widen(store.continuum[row.index]) - flux_2;
-        const double base = scale ? ref_b : continuum * scale_fwd + ref_b;
+        const float continuum = store.continuum[row.index];
+        const double base =
+            scale ? ref_b : mapped_synthetic(data.scales, data.calibration, continuum);
         design.target(i) = (widen(row.observed) - base) / row.sigma;
         for (std::int32_t set = 1; set <= set_count; ++set) {
             const auto slot = static_cast<std::size_t>(set - 1);
@@ -35,7 +37,7 @@ FitDesign fit_design(const RunData& data, const KeptColumns& kept,
             design.columns(i, set - 1) = component * column_factor / row.sigma;
         }
         if (scale) {
-            design.columns(i, set_count) = continuum / row.sigma;
+            design.columns(i, set_count) = (widen(continuum) - flux_2) / row.sigma;
         }
     }
     return design;

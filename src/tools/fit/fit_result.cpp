@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/checked_math.h"
+#include "inputs/input_files.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
 #include "tools/fit/conditioning.h"
@@ -12,33 +13,16 @@
 namespace linesynth::tools {
 namespace {
 
-// The nearest 32-bit real, or nothing when the value rounds beyond the
-// largest finite one (or is not a number).
-std::optional<float> to_single(double value) {
-    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
-    // the next power of two: it and everything above round to infinity.
-    if (!(std::fabs(value) < 0x1.ffffffp127)) {
-        return std::nullopt;
-    }
-    return static_cast<float>(value);
-}
-
-// The compared rows as the run would give them with `weights` and the map of
-// `scales`: the run's synthesis and its scale factors, step by step.
+// The compared rows as the run would give them with `weights` and the
+// references of `scales`: its synthesis, then its scale factors from the
+// references, then its map.
 std::optional<RunFailure> rows_with(const Comparison& comparison, const std::vector<float>& weights,
-                                    const ReportScales& scales, std::vector<ComparedRow>& rows) {
-    RunData scratch;
-    scratch.parameters = comparison.data->parameters;
-    scratch.calibration = comparison.data->calibration;
-    scratch.store->continuum = comparison.data->store->continuum;
-    if (auto failure = guarded([&] {
-            scratch.scales.ref_a = scales.ref_a;
-            scratch.scales.ref_b = scales.ref_b;
-            compute_scale_factors(scratch.scales, scratch.calibration);
-        })) {
+                                    ReportScales scales, std::vector<ComparedRow>& rows) {
+    const RunData& data = *comparison.data;
+    if (auto failure = guarded([&] { compute_scale_factors(scales, data.calibration); })) {
         return failure;
     }
-    return rebuilt_rows(scratch, *comparison.kept, weights, comparison.rows, rows);
+    return rebuilt_rows(data, *comparison.kept, weights, scales, comparison.rows, rows);
 }
 
 std::vector<std::int32_t> set_numbers(const std::vector<Eigen::Index>& columns,
@@ -61,7 +45,7 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     const RunData& data = *comparison.data;
     const std::int32_t set_count = data.parameters.set_count;
     if (set_count < 1) {
-        return dir + "synthesis.txt: " + std::to_string(set_count) +
+        return dir + weights_file_name + ": " + std::to_string(set_count) +
                " component sets; a fit needs at least one";
     }
     result.before = fit_statistics(comparison.rows);
@@ -78,7 +62,7 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     result.fitted = parameters.weights;
     result.weights.clear();
     for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
-        const auto weight = to_single(parameters.weights[slot]);
+        const auto weight = try_narrow(parameters.weights[slot]);
         if (!weight) {
             return "the fitted weight of set " + std::to_string(slot + 1) +
                    " is beyond the range of a 32-bit real";
@@ -95,7 +79,7 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         scale.a = parameters.scale;
         scale.ref_b = data.scales.ref_b;
         scale.ref_a_exact = widen(data.scales.ref_b) + parameters.scale * flux_span;
-        const auto ref_a = to_single(scale.ref_a_exact);
+        const auto ref_a = try_narrow(scale.ref_a_exact);
         if (!ref_a) {
             return "the fitted ref_a is beyond the range of a 32-bit real";
         }

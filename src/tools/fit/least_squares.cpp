@@ -139,44 +139,4 @@ Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::Vector
     return a.colPivHouseholderQr().solve(b);
 }
 
-ColumnRank column_rank(const Eigen::MatrixXd& a) {
-    ColumnRank result;
-    const Eigen::Index n = a.cols();
-    if (n == 0) {
-        return result;
-    }
-    const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(a);
-    const Eigen::Index rank = qr.rank();
-    result.rank = rank;
-    if (rank == n) {
-        return result;
-    }
-    const auto& permutation = qr.colsPermutation().indices();
-    const Eigen::MatrixXd r = qr.matrixR().topRows(std::min(a.rows(), n));
-    std::vector<bool> dependent(static_cast<std::size_t>(n), false);
-    for (Eigen::Index k = rank; k < n; ++k) {
-        dependent[static_cast<std::size_t>(permutation(k))] = true;
-        if (rank == 0) {
-            continue;
-        }
-        // Column k of the pivoted A is the leading columns times c, with
-        // R11 c = R12(:, k); coefficients far below the largest are rounding.
-        const Eigen::VectorXd c = r.topLeftCorner(rank, rank)
-                                      .triangularView<Eigen::Upper>()
-                                      .solve(r.block(0, k, rank, 1));
-        const double scale = std::max(1.0, c.cwiseAbs().maxCoeff());
-        for (Eigen::Index i = 0; i < rank; ++i) {
-            if (std::abs(c(i)) > 1e-9 * scale) {
-                dependent[static_cast<std::size_t>(permutation(i))] = true;
-            }
-        }
-    }
-    for (Eigen::Index j = 0; j < n; ++j) {
-        if (dependent[static_cast<std::size_t>(j)]) {
-            result.dependent.push_back(j);
-        }
-    }
-    return result;
-}
-
 }  // namespace linesynth::tools

@@ -1,6 +1,6 @@
 // Linear least squares over a few columns: minimise |A x - b| with x >= 0
-// (Lawson and Hanson's active-set method) or unconstrained, and the rank of A
-// with the columns that take part in its linear dependencies.
+// (Lawson and Hanson's active-set method) or unconstrained. (How well A pins
+// x is conditioning.h's.)
 //
 // A has one column per unknown and one row per compared row; there are at
 // most ten unknowns, so every step works on small dense matrices.
@@ -29,18 +29,5 @@ NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const E
 // combination of the others gets 0.
 //   A = [1 0; 0 1], b = (2, -3) -> x = (2, -3)
 Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b);
-
-struct ColumnRank {
-    Eigen::Index rank = 0;
-    std::vector<Eigen::Index> dependent;  // columns (from 0, ascending) in some dependency
-};
-
-// The rank of the column-pivoting QR of A. Each column the QR leaves beyond
-// the rank is written as a combination of the leading ones; that column and
-// every leading column with a coefficient in it are dependent:
-//   columns c1, c2, c1       -> rank 2, dependent 0 and 2
-//   columns c1, 0, c2        -> rank 2, dependent 1
-//   columns c1, c2, c1 + c2  -> rank 2, dependent 0, 1 and 2
-ColumnRank column_rank(const Eigen::MatrixXd& a);
 
 }  // namespace linesynth::tools

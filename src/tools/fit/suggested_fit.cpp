@@ -1,50 +1,21 @@
 #include "tools/fit/suggested_fit.h"
 
-#include <cmath>
-
-#include "tools/compare/failure_text.h"
+#include "tools/fit/fit_result.h"
 
 namespace linesynth::tools {
-namespace {
-
-// The nearest 32-bit real, or nothing when the value rounds beyond the
-// largest finite one (or is not a number).
-std::optional<float> to_single(double value) {
-    // 0x1.ffffffp127 is halfway between the largest finite 32-bit real and
-    // the next power of two: it and everything above round to infinity.
-    if (!(std::fabs(value) < 0x1.ffffffp127)) {
-        return std::nullopt;
-    }
-    return static_cast<float>(value);
-}
-
-}  // namespace
 
 std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
                                            FitMode mode, SuggestedFit& suggested) {
-    const RunData& data = *comparison.data;
-    const std::int32_t set_count = data.parameters.set_count;
-    if (set_count < 1) {
-        return dir + "synthesis.txt: " + std::to_string(set_count) +
-               " component sets; a fit needs at least one";
+    FitOptions options;
+    options.mode = mode;
+    FitResult result;
+    if (auto reason = fit_comparison(comparison, dir, options, result)) {
+        return reason;
     }
-    suggested.fit = fit_weights(data, *comparison.kept, comparison.rows, mode);
-    suggested.weights.clear();
-    for (std::size_t slot = 0; slot < suggested.fit.weights.size(); ++slot) {
-        const auto weight = to_single(suggested.fit.weights[slot]);
-        if (!weight) {
-            return "the fitted weight of set " + std::to_string(slot + 1) +
-                   " is beyond the range of a 32-bit real";
-        }
-        suggested.weights.push_back(*weight);
-    }
-    std::vector<ComparedRow> fitted_rows;
-    if (const auto failure =
-            rebuilt_rows(data, *comparison.kept, suggested.weights, comparison.rows, fitted_rows)) {
-        return "with the fitted weights: " + failure_text(*failure);
-    }
-    suggested.before = fit_statistics(comparison.rows);
-    suggested.chi2_after = chi_squared(fitted_rows);
+    suggested.fit = {result.fitted, result.at_bound, result.rank, result.dependent};
+    suggested.weights = result.weights;
+    suggested.before = result.before;
+    suggested.chi2_after = result.chi2_after;
     return std::nullopt;
 }
 

@@ -9,13 +9,20 @@
 
 #include "tools/compare/comparison.h"
 #include "tools/compare/fit_statistics.h"
-#include "tools/fit/weight_fit.h"
+#include "tools/fit/fit_design.h"
 
 namespace linesynth::tools {
 
 // What a fit suggests for the compared rows: the weights rounded to 32-bit
 // reals, the statistics with the weights of "synthesis.txt", and chi-squared
 // with the suggested weights by the run's own arithmetic.
+struct WeightFit {
+    std::vector<double> weights;          // w(1) first
+    std::vector<std::int32_t> at_bound;   // sets held at 0 (non-negative fits only)
+    std::int32_t rank = 0;                // of the design matrix
+    std::vector<std::int32_t> dependent;  // sets in a linear dependency, when rank < count
+};
+
 struct SuggestedFit {
     WeightFit fit;
     std::vector<float> weights;
@@ -23,9 +30,8 @@ struct SuggestedFit {
     double chi2_after = 0;
 };
 
-// The fit of `fit` and of `report --fit`, with `dir` the data directory. The
-// result is the report of a refusal: no component set, a weight beyond the
-// 32-bit range, or a fault of the run's arithmetic with the fitted weights.
+// fit_comparison (fit_result.h) with the weights alone, for `report --fit`,
+// with `dir` the data directory; it refuses what that refuses.
 std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
                                            FitMode mode, SuggestedFit& suggested);
 

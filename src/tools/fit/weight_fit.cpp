@@ -1,81 +1,25 @@
 #include "tools/fit/weight_fit.h"
 
-#include <cassert>
-#include <memory>
-
-#include "base/checked_math.h"
 #include "reports/scales.h"
-#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
-WeightFit fit_weights(const RunData& data, const KeptColumns& kept,
-                      const std::vector<ComparedRow>& rows, FitMode mode) {
-    const std::int32_t set_count = data.parameters.set_count;
-    assert(set_count >= 1 && set_count <= max_component_sets && !rows.empty());
-    const SpectrumStore& store = *data.store;
-    const double scale_fwd = widen(data.scales.scale_fwd);
-    const double flux_2 = widen(data.calibration.flux_2);
-    const double ref_b = widen(data.scales.ref_b);
-    const auto row_count = static_cast<Eigen::Index>(rows.size());
-    Eigen::MatrixXd design(row_count, set_count);
-    Eigen::VectorXd target(row_count);
-    for (Eigen::Index i = 0; i < row_count; ++i) {
-        const ComparedRow& row = rows[static_cast<std::size_t>(i)];
-        const double base =
-            (static_cast<double>(store.continuum[row.index]) - flux_2) * scale_fwd + ref_b;
-        target(i) = (static_cast<double>(row.observed) - base) / row.sigma;
-        for (std::int32_t set = 1; set <= set_count; ++set) {
-            const auto slot = static_cast<std::size_t>(set - 1);
-            const double component = row.index <= kept.component_counts[slot]
-                                         ? static_cast<double>(kept.components[slot][row.index])
-                                         : 0.0;
-            design(i, set - 1) = component * scale_fwd / row.sigma;
-        }
-    }
-
-    WeightFit fit;
-    Eigen::VectorXd x;
-    if (mode == FitMode::non_negative) {
-        const NonNegativeSolution solution = non_negative_least_squares(design, target);
-        x = solution.x;
-        for (std::int32_t set = 1; set <= set_count; ++set) {
-            if (solution.at_bound[static_cast<std::size_t>(set - 1)]) {
-                fit.at_bound.push_back(set);
-            }
-        }
-    } else {
-        x = free_least_squares(design, target);
-    }
-    fit.weights.assign(x.data(), x.data() + x.size());
-    const ColumnRank rank = column_rank(design);
-    fit.rank = static_cast<std::int32_t>(rank.rank);
-    for (const Eigen::Index column : rank.dependent) {
-        fit.dependent.push_back(static_cast<std::int32_t>(column + 1));
-    }
-    return fit;
-}
-
 std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& kept,
                                        const std::vector<float>& weights,
+                                       const ReportScales& scales,
                                        const std::vector<ComparedRow>& like,
                                        std::vector<ComparedRow>& rows) {
     const StoreHandle store = make_zero_store();
     store->continuum = data.store->continuum;
+    std::vector<WeightedSet> sets;
+    for (std::size_t slot = 0; slot < weights.size(); ++slot) {
+        sets.push_back({&kept.components[slot], kept.component_counts[slot], weights[slot]});
+    }
     return guarded([&] {
-        store->point_count = kept.continuum_count;
-        for (std::int32_t index = 1; index <= kept.continuum_count; ++index) {
-            seed_synthetic(*store, index);
-        }
-        for (std::size_t slot = 0; slot < weights.size(); ++slot) {
-            store->component = kept.components[slot];
-            store->point_count = kept.component_counts[slot];
-            add_component_set(*store, weights[slot]);
-        }
+        resynthesize(*store, kept.continuum_count, sets);
         rows = like;
         for (ComparedRow& row : rows) {
-            row.synthetic =
-                mapped_synthetic(data.scales, data.calibration, store->synthetic[row.index]);
+            row.synthetic = mapped_synthetic(scales, data.calibration, store->synthetic[row.index]);
         }
     });
 }

@@ -1,5 +1,6 @@
 #include "tools/fit/weights_file.h"
 
+#include "inputs/input_files.h"
 #include "platform/platform.h"
 #include "tools/compare/number_text.h"
 
@@ -78,7 +79,7 @@ std::optional<std::string> replace_data_files(const std::string& dir,
 
 std::optional<std::string> replace_weights_file(const std::string& dir, std::string_view text) {
     std::string failed;
-    return replace_data_files(dir, {{"synthesis.txt", std::string(text)}}, failed);
+    return replace_data_files(dir, {{weights_file_name, std::string(text)}}, failed);
 }
 
 }  // namespace linesynth::tools

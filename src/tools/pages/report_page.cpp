@@ -50,18 +50,7 @@ void put_number_row(std::string& out, std::string_view key, std::string_view lab
     out += "</td></tr>\n";
 }
 
-std::string set_list(const std::vector<std::int32_t>& sets) {
-    std::string text;
-    for (const std::int32_t set : sets) {
-        if (!text.empty()) {
-            text += ", ";
-        }
-        text += shortest(set);
-    }
-    return text.empty() ? "none" : text;
-}
-
-void put_statistics(std::string& out, const FitStatistics& s) {
+void put_statistics(std::string& out, const FitStatistics& s, const ComparisonFigures& figures) {
     out += "<h2>Fit statistics</h2>\n<div class=\"scroll\"><table id=\"statistics\">\n";
     put_number_row(out, "points", "compared rows", shortest(s.points));
     put_number_row(out, "mean", "mean residual", shortest(s.mean));
@@ -72,8 +61,16 @@ void put_statistics(std::string& out, const FitStatistics& s) {
                    shortest(s.max_abs_wavelength));
     put_number_row(out, "chi2", "chi-squared", shortest(s.chi2));
     put_number_row(out, "chi2_per_point", "chi-squared per row", shortest(s.chi2_per_point));
+    const Goodness& goodness = figures.goodness;
+    put_number_row(out, "dof", "degrees of freedom", shortest(goodness.dof));
+    put_number_row(out, "chi2_reduced", "reduced chi-squared",
+                   goodness.chi2_reduced ? shortest(*goodness.chi2_reduced) : "none");
+    put_number_row(out, "p_value", "p-value",
+                   goodness.p_value ? shortest(*goodness.p_value) : "none");
     put_number_row(out, "adev_percent", "mean absolute deviation (%)",
                    s.adev_percent ? shortest(*s.adev_percent) : "none");
+    put_number_row(out, "snr", "signal-to-noise (DER_SNR)",
+                   figures.snr ? shortest(*figures.snr) : "none");
     out += "</table></div>\n";
 }
 
@@ -183,7 +180,7 @@ std::string report_page(const ReportData& data) {
     out += "</h1>\n<div class=\"plot\">\n";
     out += data.plot;
     out += "</div>\n";
-    put_statistics(out, data.statistics);
+    put_statistics(out, data.statistics, data.figures);
     put_weights(out, data);
     put_calibration(out, data);
     put_normalisation(out, data);

@@ -21,6 +21,7 @@
 
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
+#include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 
 namespace linesynth::tools {
@@ -45,6 +46,7 @@ struct ReportData {
     std::string title;  // the title record; trailing blanks are dropped
     std::string plot;   // the <svg> element (svg_plot.h)
     FitStatistics statistics;
+    ComparisonFigures figures;   // degrees of freedom, reduced chi-squared, p-value, snr
     std::vector<float> weights;  // of the weights file, set 1 first
     std::optional<SuggestedWeights> fit;
     CalibrationSet calibration;

@@ -1,0 +1,245 @@
+// The input -> output examples of the companion's headers, one table per
+// header, so that a comment and the code it describes cannot drift apart.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/compare/failure_text.h"
+#include "tools/compare/goodness.h"
+#include "tools/compare/mask.h"
+#include "tools/compare/number_text.h"
+#include "tools/compare/signal_noise.h"
+#include "tools/fit/conditioning.h"
+#include "tools/fit/realizations.h"
+#include "tools/fit/uncertainty.h"
+#include "tools/fit/weights_file.h"
+#include "tools/pages/markup_text.h"
+#include "tools/pages/svg_plot.h"
+
+namespace linesynth::tools {
+namespace {
+
+std::uint64_t bits(double value) {
+    return std::bit_cast<std::uint64_t>(value);
+}
+
+// tools/compare/mask.h
+TEST(HeaderExamples, MaskParsing) {
+    const std::string two_numbers = "two wavelengths \"low high\" expected";
+    const std::string not_finite = "a wavelength is not a finite number";
+    const struct {
+        std::string text;
+        std::vector<MaskRange> ranges;
+        std::optional<std::string> refusal;  // the reason, always at line 1 here
+    } rows[] = {
+        {"6562.0 6563.5", {{6562.0, 6563.5}}, std::nullopt},
+        {"  6562 6562\r", {{6562.0, 6562.0}}, std::nullopt},
+        {"\t6562\t6563\t", {{6562.0, 6563.0}}, std::nullopt},
+        {"# telluric", {}, std::nullopt},
+        {"", {}, std::nullopt},
+        {"6563.5 6562.0", {}, "low end above high end"},
+        {"6562.0", {}, two_numbers},
+        {"6562.0 6563 x", {}, two_numbers},
+        {" # late comment", {}, two_numbers},
+        {"nan 1", {}, not_finite},
+        {"1 inf", {}, not_finite},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        const ParsedMask parsed = parse_mask(row.text);
+        if (row.refusal) {
+            ASSERT_TRUE(parsed.error.has_value());
+            EXPECT_EQ(parsed.error->line, 1);
+            EXPECT_EQ(parsed.error->reason, *row.refusal);
+            continue;
+        }
+        EXPECT_FALSE(parsed.error.has_value());
+        ASSERT_EQ(parsed.ranges.size(), row.ranges.size());
+        for (std::size_t i = 0; i < row.ranges.size(); ++i) {
+            EXPECT_EQ(bits(parsed.ranges[i].low), bits(row.ranges[i].low));
+            EXPECT_EQ(bits(parsed.ranges[i].high), bits(row.ranges[i].high));
+        }
+    }
+    // The refused line is named by its number, comments and blank lines counted.
+    const ParsedMask later = parse_mask("# a\n\n6562 6563\n6563 6562\n");
+    ASSERT_TRUE(later.error.has_value());
+    EXPECT_EQ(later.error->line, 4);
+}
+
+// tools/pages/markup_text.h
+TEST(HeaderExamples, MarkupEscaping) {
+    const struct {
+        std::string text;
+        std::string escaped;
+    } rows[] = {
+        {"<b>&\"'", "&lt;b&gt;&amp;&quot;&#39;"},
+        {"6563 \xC3\x85", "6563 \xC3\x85"},
+        {"caf\xE9", "caf\xEF\xBF\xBD"},
+        {"a\x01"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"\t\n\r", "\t\n\r"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        std::string out = "kept ";
+        append_escaped(out, row.text);
+        EXPECT_EQ(out, "kept " + row.escaped);
+    }
+    EXPECT_EQ(without_trailing_blanks("H-alpha   "), "H-alpha");
+    EXPECT_EQ(without_trailing_blanks("   "), "");
+}
+
+// tools/pages/svg_plot.h
+TEST(HeaderExamples, AxisRounding) {
+    const struct {
+        double low, high;
+        std::int32_t max_intervals;
+        double first;
+        std::int32_t intervals, digit, exponent;
+    } rows[] = {
+        {6537.8, 6587.8, 8, 653, 6, 1, 1},  // 6530 to 6590 by 10
+        {-0.013, 0.021, 4, -1, 3, 2, -2},   // -0.02 to 0.04 by 0.02
+        {0, 1, 5, 0, 5, 2, -1},             // 0 to 1 by 0.2
+        {3, 3, 5, 28, 4, 1, -1},            // 2.8 to 3.2 by 0.1
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.low);
+        const Axis axis = round_axis(row.low, row.high, row.max_intervals);
+        EXPECT_EQ(axis.first, row.first);
+        EXPECT_EQ(axis.intervals, row.intervals);
+        EXPECT_EQ(axis.digit, row.digit);
+        EXPECT_EQ(axis.exponent, row.exponent);
+    }
+    const Axis axis = round_axis(-0.013, 0.021, 4);
+    EXPECT_EQ(bits(tick_value(axis, 0)), bits(-0.02));
+    EXPECT_EQ(bits(tick_value(axis, 1)), bits(0.0));
+    EXPECT_EQ(bits(tick_value(axis, 2)), bits(0.02));
+    EXPECT_EQ(bits(tick_value(axis, 3)), bits(0.04));
+}
+
+// tools/fit/conditioning.h
+TEST(HeaderExamples, Conditioning) {
+    const Eigen::Vector3d c1(1, 2, 3);
+    const Eigen::Vector3d c2(0, 1, -1);
+    const struct {
+        const char* name;
+        std::vector<Eigen::Vector3d> columns;
+        Eigen::Index rank;
+        std::vector<Eigen::Index> dependent;
+        std::vector<Eigen::Index> nearly_dependent;
+    } rows[] = {
+        {"c1, c2, c1", {c1, c2, c1}, 2, {0, 2}, {}},
+        {"c1, 0, c2", {c1, Eigen::Vector3d::Zero(), c2}, 2, {1}, {}},
+        {"c1, c2, mean to seven digits",
+         {c1, c2, (c1 + c2) / 2 + Eigen::Vector3d(1e-7, 0, 0)},
+         2,
+         {0, 1, 2},
+         {}},
+        {"c1, c1 + 1e-4 c2", {c1, c1 + 1e-4 * c2}, 2, {}, {0, 1}},
+        {"c1, c2", {c1, c2}, 2, {}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Eigen::MatrixXd a(3, static_cast<Eigen::Index>(row.columns.size()));
+        for (std::size_t j = 0; j < row.columns.size(); ++j) {
+            a.col(static_cast<Eigen::Index>(j)) = row.columns[j];
+        }
+        const Conditioning condition = conditioning(a);
+        EXPECT_EQ(condition.rank, row.rank);
+        EXPECT_EQ(condition.dependent, row.dependent);
+        EXPECT_EQ(condition.nearly_dependent, row.nearly_dependent);
+    }
+}
+
+// tools/fit/uncertainty.h
+TEST(HeaderExamples, FormalErrors) {
+    Eigen::MatrixXd diagonal(2, 2);
+    diagonal << 2, 0, 0, 4;
+    const auto errors = formal_errors(diagonal, {false, false}, 1);
+    EXPECT_EQ(errors, (std::vector<std::optional<double>>{0.5, 0.25}));
+    EXPECT_EQ(formal_errors(diagonal, {false, true}, 1),
+              (std::vector<std::optional<double>>{0.5, std::nullopt}));
+    EXPECT_EQ(formal_errors(Eigen::MatrixXd::Ones(2, 2), {false, false}, 1),
+              (std::vector<std::optional<double>>{std::nullopt, std::nullopt}));
+}
+
+// tools/fit/realizations.h
+TEST(HeaderExamples, QuantilesAndTheLogarithm) {
+    EXPECT_EQ(quantile({4, 1, 3, 2}, 0.5), 2.5);
+    EXPECT_NEAR(quantile({1, 2, 3, 4}, 0.16), 1.48, 1e-15);
+    EXPECT_EQ(quantile({5}, 0.84), 5);
+    EXPECT_EQ(natural_log(1), 0);
+    EXPECT_EQ(bits(natural_log(0.5)), bits(-0.6931471805599453));
+    for (const double x : {1e-300, 0.1, 0.7071, 0.999999, 1.5, 3.0}) {
+        SCOPED_TRACE(x);
+        EXPECT_NEAR(natural_log(x), std::log(x), 4e-16 * std::max(1.0, std::fabs(std::log(x))));
+    }
+}
+
+// tools/compare/goodness.h and tools/compare/signal_noise.h
+TEST(HeaderExamples, GoodnessAndSignalToNoise) {
+    const Goodness unit = goodness_of_fit(14, 8, 3, false);
+    EXPECT_EQ(unit.dof, 5);
+    EXPECT_EQ(unit.chi2_reduced, 2.8);
+    EXPECT_FALSE(unit.p_value);
+    const Goodness file = goodness_of_fit(2, 3, 1, true);
+    EXPECT_EQ(file.chi2_reduced, 1.0);
+    EXPECT_NEAR(*file.p_value, std::exp(-1.0), 1e-15);
+    EXPECT_FALSE(goodness_of_fit(1, 2, 2, true).chi2_reduced);
+    EXPECT_FALSE(der_snr({1, 2, 3, 4, 5}));
+    EXPECT_FALSE(der_snr({1, 2, 3, 4}));
+    EXPECT_EQ(der_snr({1, 1, 2, 1, 1}), 1 / (1.482602 / std::sqrt(6.0) * 2));
+}
+
+// tools/fit/weights_file.h
+TEST(HeaderExamples, ScaleFileText) {
+    EXPECT_EQ(weights_file_text({0.5f, 0.3f}), "2\r\n0.5\r\n0.3\r\n");
+    EXPECT_EQ(scale_file_text(1.03125f, 0.0f), "1.03125\r\n0\r\n");
+}
+
+// tools/compare/number_text.h
+TEST(HeaderExamples, NumberText) {
+    EXPECT_EQ(shortest_text(0.3f), "0.3");
+    EXPECT_EQ(shortest_text(0.30000001192092896), "0.30000001192092896");
+    EXPECT_EQ(shortest_text(1e-5f), "1e-05");
+    EXPECT_EQ(shortest_text(1e8f), "1e+08");
+    EXPECT_EQ(shortest_text(123456.0f), "123456");
+    EXPECT_EQ(shortest_text(-0.0f), "-0");
+    EXPECT_EQ(set_list({1, 3, 10}), "1, 3, 10");
+    EXPECT_EQ(set_list({}), "none");
+}
+
+// tools/compare/failure_text.h
+TEST(HeaderExamples, FailureText) {
+    const struct {
+        RunFailure failure;
+        std::string text;
+    } rows[] = {
+        {FileFailure{Failure::end_of_file, "READ", "/d/continum.txt", 3},
+         "/d/continum.txt, record 3: end of file reached during read [F6501]"},
+        {FileFailure{Failure::open_not_found, "OPEN", "/d/vlt.txt", 0},
+         "/d/vlt.txt: the file or its directory is not found [F6416]"},
+        {MathFailure{MathFault::divide_by_zero}, "floating-point error: divide by zero [M6103]"},
+        {CalibrationFailure{Conversion::flux_to_level},
+         "unusable calibration: the flux to level conversion refuses it"},
+        {CountFailure{CountLimit::points, 10001, "/d/FDftn.txt"},
+         "/d/FDftn.txt: 10001 rows, more than the tables hold (10000)"},
+        {CountFailure{CountLimit::component_sets, 11, "/d/synthesis.txt"},
+         "/d/synthesis.txt: 11 component sets, more than there are (10)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(failure_text(row.failure), row.text);
+    }
+}
+
+}  // namespace
+}  // namespace linesynth::tools
