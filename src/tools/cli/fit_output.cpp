@@ -50,7 +50,7 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
     std::string report = column("set", 5) + column("weight in synthesis.txt", 25) +
                          column("fitted weight", 15) + "error (1 sigma)";
     if (spread) {
-        report = column(report, 71) + column("median", 15) + column("16 %", 15) + "84 %";
+        report = column(report, 70) + column("median", 24) + column("16 %", 24) + "84 %";
     }
     report += "\n";
     for (std::size_t slot = 0; slot < result.weights.size(); ++slot) {
@@ -63,8 +63,8 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
                           error_text(result.errors[slot], held);
         if (spread) {
             const Spread& s = result.realizations.weights[slot];
-            row = column(row, 71) + column(shortest_text(s.median), 15) +
-                  column(shortest_text(s.p16), 15) + shortest_text(s.p84);
+            row = column(row, 70) + column(shortest_text(s.median), 24) +
+                  column(shortest_text(s.p16), 24) + shortest_text(s.p84);
         }
         report += row + "\n";
     }

@@ -4,7 +4,6 @@
 
 #include "base/checked_math.h"
 #include "reports/scales.h"
-#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
@@ -63,17 +62,26 @@ ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd&
     return parameters;
 }
 
-Eigen::MatrixXd model_jacobian(const FitDesign& design, const ModelParameters& parameters) {
-    if (!design.scale) {
-        return design.columns;
+DesignSolution solve_design(const ReducedProblem& problem, FitMode mode) {
+    if (mode == FitMode::non_negative) {
+        NonNegativeSolution solution = non_negative_least_squares(problem);
+        return {std::move(solution.x), std::move(solution.at_bound)};
     }
-    const Eigen::Index sets = design.columns.cols() - 1;
-    Eigen::MatrixXd jacobian(design.columns.rows(), design.columns.cols());
-    jacobian.col(sets) = design.columns.col(sets);
+    return {free_least_squares(problem.a, problem.b),
+            std::vector<bool>(static_cast<std::size_t>(problem.a.cols()), false)};
+}
+
+Eigen::MatrixXd model_jacobian(const FitDesign& design, const Eigen::MatrixXd& columns,
+                               const ModelParameters& parameters) {
+    if (!design.scale) {
+        return columns;
+    }
+    const Eigen::Index sets = columns.cols() - 1;
+    Eigen::MatrixXd jacobian(columns.rows(), columns.cols());
+    jacobian.col(sets) = columns.col(sets);
     for (Eigen::Index j = 0; j < sets; ++j) {
-        jacobian.col(j) = parameters.scale * design.columns.col(j);
-        jacobian.col(sets) +=
-            parameters.weights[static_cast<std::size_t>(j)] * design.columns.col(j);
+        jacobian.col(j) = parameters.scale * columns.col(j);
+        jacobian.col(sets) += parameters.weights[static_cast<std::size_t>(j)] * columns.col(j);
     }
     return jacobian;
 }

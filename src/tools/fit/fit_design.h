@@ -21,6 +21,7 @@
 
 #include "stages/compute_stage.h"
 #include "tools/compare/compared_rows.h"
+#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
@@ -59,9 +60,15 @@ struct ModelParameters {
 
 ModelParameters model_parameters(const FitDesign& design, const Eigen::VectorXd& x);
 
+// The same for a problem reduced by least_squares.h's reduce_problem, whose
+// triangle the caller keeps for the conditioning and the covariance.
+DesignSolution solve_design(const ReducedProblem& problem, FitMode mode);
+
 // The sigma-weighted Jacobian of S with respect to (w(1), ..., w(n)[, a]) at
-// `parameters`: for w(J), a * component_J; for a, (continuum - flux_2) +
+// `parameters`, from `columns` (the design's, or its triangle: the map is the
+// same linear one): for w(J), a * component_J; for a, (continuum - flux_2) +
 // sum of w(J) * component_J.
-Eigen::MatrixXd model_jacobian(const FitDesign& design, const ModelParameters& parameters);
+Eigen::MatrixXd model_jacobian(const FitDesign& design, const Eigen::MatrixXd& columns,
+                               const ModelParameters& parameters);
 
 }  // namespace linesynth::tools

@@ -52,7 +52,11 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     result.figures = comparison_figures(comparison, result.before);
 
     const FitDesign design = fit_design(data, *comparison.kept, comparison.rows, options.scale);
-    const DesignSolution solution = solve_design(design.columns, design.target, options.mode);
+    // One QR of the tall problem serves the solution, the conditioning and
+    // the covariance: its triangle has the design's singular values and
+    // A^T A.
+    const ReducedProblem problem = reduce_problem(design.columns, design.target);
+    const DesignSolution solution = solve_design(problem, options.mode);
     const ModelParameters parameters = model_parameters(design, solution.x);
     if (options.scale && !(parameters.scale > 0)) {
         return "the fitted scale of the map to the observed spectrum is " +
@@ -87,7 +91,7 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         scales.ref_a = *ref_a;
     }
 
-    const Conditioning condition = conditioning(design.columns);
+    const Conditioning condition = conditioning(problem.a);
     result.parameter_count = static_cast<std::int32_t>(design.columns.cols());
     result.rank = static_cast<std::int32_t>(condition.rank);
     result.condition_number = condition.condition_number;
@@ -95,14 +99,12 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     result.nearly_dependent =
         set_numbers(condition.nearly_dependent, set_count, result.scale_dependent);
 
-    std::vector<ComparedRow> fitted_rows;
-    if (const auto failure = rows_with(comparison, result.weights, scales, fitted_rows)) {
+    if (const auto failure = rows_with(comparison, result.weights, scales, result.rows_after)) {
         return (options.scale ? "with the fitted weights and scale: "
                               : "with the fitted weights: ") +
                failure_text(*failure);
     }
-    result.chi2_after = chi_squared(fitted_rows);
-    result.after_statistics = fit_statistics(fitted_rows);
+    result.chi2_after = chi_squared(result.rows_after);
     std::int64_t moved = 0;
     for (const bool held : solution.at_bound) {
         moved += held ? 0 : 1;
@@ -119,8 +121,8 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
             : 1.0;
     std::vector<std::optional<double>> errors;
     if (std::isfinite(variance_factor)) {
-        errors =
-            formal_errors(model_jacobian(design, parameters), solution.at_bound, variance_factor);
+        errors = formal_errors(model_jacobian(design, problem.a, parameters), solution.at_bound,
+                               variance_factor);
     } else {
         errors.resize(solution.at_bound.size());
     }

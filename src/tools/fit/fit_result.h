@@ -65,7 +65,9 @@ struct FitResult {
     // not at a bound.
     double chi2_after = 0;
     Goodness after;
-    FitStatistics after_statistics;  // the residual statistics with the new files
+    // The compared rows with the new files: S(I) as the run would map it
+    // (the fitted model a page draws beside the run's).
+    std::vector<ComparedRow> rows_after;
 
     RealizationSummary realizations;  // count 0 when none were asked
 };

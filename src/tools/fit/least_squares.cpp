@@ -120,7 +120,7 @@ NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& 
 
 }  // namespace
 
-NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+ReducedProblem reduce_problem(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     // Gradients below this are rounding noise of A^T r (the usual choice:
     // ten ulps of the largest column sum, times the larger dimension), taken
     // from the problem as given, not the reduced one.
@@ -128,8 +128,16 @@ NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const E
                                            : 10 * std::numeric_limits<double>::epsilon() *
                                                  a.cwiseAbs().colwise().sum().maxCoeff() *
                                                  static_cast<double>(std::max(a.rows(), a.cols()));
-    const Reduced problem = reduced(a, b);
-    return active_set(problem.a, problem.b, tolerance);
+    Reduced problem = reduced(a, b);
+    return {std::move(problem.a), std::move(problem.b), tolerance};
+}
+
+NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem) {
+    return active_set(problem.a, problem.b, problem.tolerance);
+}
+
+NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    return non_negative_least_squares(reduce_problem(a, b));
 }
 
 Eigen::VectorXd free_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {

@@ -25,6 +25,19 @@ struct NonNegativeSolution {
 //   A = [1 0; 0 1], b = (2, -3) -> x = (2, 0), x(2) at the bound
 NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b);
 
+// The reduction above on its own, for a caller that needs the triangle too
+// (its R_A^T R_A is A^T A: the conditioning and the covariance of A): a and
+// b the square problem, tolerance the gradients' from A as given. A problem
+// with no more than one row more than columns is kept as it is.
+//   A 10000 x 10, b 10000 -> a 11 x 10 (row 11 zero), b 11
+struct ReducedProblem {
+    Eigen::MatrixXd a;
+    Eigen::VectorXd b;
+    double tolerance = 0;
+};
+ReducedProblem reduce_problem(const Eigen::MatrixXd& a, const Eigen::VectorXd& b);
+NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem);
+
 // The basic solution of the column-pivoting QR: an unknown whose column is a
 // combination of the others gets 0.
 //   A = [1 0; 0 1], b = (2, -3) -> x = (2, -3)

@@ -179,7 +179,7 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
         return finish("fit", *refused);
     }
     put_figures(result.figures);
-    put_goodness(cells, result.after_statistics, result.after);
+    put_goodness(cells, fit_statistics(result.rows_after), result.after);
     for (std::size_t slot = 0; slot < result.fitted.size(); ++slot) {
         const std::string name = "w" + std::to_string(slot + 1);
         cells.set(name, number(result.fitted[slot]));
