@@ -1,5 +1,4 @@
-// Windows implementation of the file digests of the platform layer, with the
-// system's BCrypt for the hash.
+// Windows implementation of the digests, with the system's BCrypt for the hash.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -10,24 +9,10 @@
 // windows.h first: bcrypt.h needs its types.
 #include <bcrypt.h>
 
-#include <array>
-
-#include "platform/platform.h"
+#include "platform/digest.h"
 
 namespace linesynth::platform {
 namespace {
-
-struct HandleCloser {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    explicit HandleCloser(HANDLE opened) : handle(opened) {}
-    HandleCloser(const HandleCloser&) = delete;
-    HandleCloser& operator=(const HandleCloser&) = delete;
-    ~HandleCloser() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(handle);
-        }
-    }
-};
 
 struct HashCloser {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
@@ -47,12 +32,7 @@ struct HashCloser {
 
 }  // namespace
 
-std::optional<FileDigest> digest_file(const std::string& path) {
-    HandleCloser file{::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.handle == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
+std::optional<FileDigest> digest_bytes(std::string_view bytes) {
     HashCloser hash;
     if (!BCRYPT_SUCCESS(
             ::BCryptOpenAlgorithmProvider(&hash.algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
@@ -60,22 +40,18 @@ std::optional<FileDigest> digest_file(const std::string& path) {
             ::BCryptCreateHash(hash.algorithm, &hash.hash, nullptr, 0, nullptr, 0, 0))) {
         return std::nullopt;
     }
-    FileDigest result;
-    std::array<unsigned char, 65536> buffer;
-    for (;;) {
-        DWORD n = 0;
-        if (!::ReadFile(file.handle, buffer.data(), static_cast<DWORD>(buffer.size()), &n,
-                        nullptr)) {
+    // BCryptHashData takes at most 4 GiB - 1 at a time.
+    std::string_view rest = bytes;
+    while (!rest.empty()) {
+        const ULONG chunk = static_cast<ULONG>(rest.size() > 0x40000000 ? 0x40000000 : rest.size());
+        auto* data = reinterpret_cast<PUCHAR>(const_cast<char*>(rest.data()));
+        if (!BCRYPT_SUCCESS(::BCryptHashData(hash.hash, data, chunk, 0))) {
             return std::nullopt;
         }
-        if (n == 0) {
-            break;
-        }
-        if (!BCRYPT_SUCCESS(::BCryptHashData(hash.hash, buffer.data(), n, 0))) {
-            return std::nullopt;
-        }
-        result.size += n;
+        rest.remove_prefix(chunk);
     }
+    FileDigest result;
+    result.size = bytes.size();
     if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.hash, result.sha256.data(),
                                            static_cast<ULONG>(result.sha256.size()), 0))) {
         return std::nullopt;

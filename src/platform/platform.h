@@ -1,7 +1,9 @@
 // The operating system, seen through the few operations the run needs: files
 // held for exclusive use, the three standard streams, the command interpreter
 // and the floating-point environment. One implementation per platform; nothing
-// outside this folder includes a system header.
+// outside this folder includes a system header. What only the companion needs
+// is in headers and libraries of its own (whole_files.h, digest.h), so that the
+// run never links it.
 #pragma once
 
 #include <cstddef>
@@ -93,10 +95,11 @@ void close(FileHandle file);
 void setup_standard_streams();
 
 // Standard output and standard error, written unbuffered and whole; a stream
-// that cannot take the bytes now is waited for. A write that fails is dropped:
-// the console has nowhere else to report to.
-void write_stdout(std::string_view bytes);
-void write_stderr(std::string_view bytes);
+// that cannot take the bytes now is waited for. False when a write failed and
+// the rest was dropped: the run ignores it, since its console has nowhere else
+// to report to; the companion turns it into its exit status.
+bool write_stdout(std::string_view bytes);
+bool write_stderr(std::string_view bytes);
 
 // Whether standard error is a terminal (where a progress line may be
 // rewritten in place) rather than a file or a pipe.
@@ -125,53 +128,5 @@ void keep_freed_memory();
 // The data directory, ending in its separator: TAVO_DIR when it is set and not
 // empty, else the platform's default.
 std::string data_directory();
-
-}  // namespace linesynth::platform
-
-// Files that the companion writes whole and then puts in the place of another.
-namespace linesynth::platform {
-
-// Creates `path` for writing only, emptying a file that is there already. The
-// file is not held exclusively: it is new, and only renamed after it is closed.
-OpenedFile create_file(const std::string& path);
-
-// Writes out to the device whatever the system still holds for the file.
-IoFailure flush_file(FileHandle file);
-
-// Copies the bytes of `from` into `to`, which is created or replaced, flushed.
-IoFailure copy_file(const std::string& from, const std::string& to);
-
-// Renames `from` over `to` in one step: `to` names either its old file or the
-// new one, never neither.
-IoFailure rename_file(const std::string& from, const std::string& to);
-
-// Removes the file `path` when there is one; a failure is not reported.
-void remove_file(const std::string& path);
-
-// `dir` with the separator at its end that file names are appended to:
-//   "/data" -> "/data/";  "/data/" -> "/data/";  "" -> "" (the current directory)
-std::string directory_path(std::string dir);
-
-}  // namespace linesynth::platform
-
-// ---------------------------------------------------------------------------
-// File digests, for the companion tools only. They live in their own library
-// (linesynth_digest, with the system's cryptography library) so that the
-// program itself keeps depending on the standard library alone.
-#include <array>
-#include <optional>
-
-namespace linesynth::platform {
-
-struct FileDigest {
-    std::uint64_t size = 0;                  // bytes read
-    std::array<unsigned char, 32> sha256{};  // of those bytes
-};
-
-// The size and SHA-256 digest of the file's bytes, from one reading of it;
-// nothing when the file cannot be opened or read.
-//   an empty file -> size 0, digest e3b0c44298fc1c14 9afbf4c8996fb924
-//                                    27ae41e4649b934c a495991b7852b855
-std::optional<FileDigest> digest_file(const std::string& path);
 
 }  // namespace linesynth::platform

@@ -112,17 +112,18 @@ bool would_block(int error) {
     return error == EAGAIN || error == EWOULDBLOCK;
 }
 
-void write_all(int fd, std::string_view bytes) {
+bool write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR || (would_block(errno) && wait_for(fd, POLLOUT))) {
                 continue;
             }
-            return;  // the console has nowhere else to report to
+            return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
 }
 
 // Checks what was opened and takes the lock; closes `fd` on failure.
@@ -270,12 +271,12 @@ void setup_standard_streams() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void write_stdout(std::string_view bytes) {
-    write_all(STDOUT_FILENO, bytes);
+bool write_stdout(std::string_view bytes) {
+    return write_all(STDOUT_FILENO, bytes);
 }
 
-void write_stderr(std::string_view bytes) {
-    write_all(STDERR_FILENO, bytes);
+bool write_stderr(std::string_view bytes) {
+    return write_all(STDERR_FILENO, bytes);
 }
 
 bool stderr_is_terminal() {
@@ -362,84 +363,6 @@ std::string data_directory() {
         result.push_back('/');
     }
     return result;
-}
-
-}  // namespace linesynth::platform
-
-namespace linesynth::platform {
-
-OpenedFile create_file(const std::string& path) {
-    OpenedFile result;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) {
-        result.failure = open_failure_of(errno);
-        return result;
-    }
-    result.handle.native = fd;
-    result.writable = true;
-    result.regular = true;
-    return result;
-}
-
-IoFailure flush_file(FileHandle file) {
-    if (::fsync(fd_of(file)) != 0) {
-        return io_failure_of(errno);
-    }
-    return IoFailure::none;
-}
-
-IoFailure copy_file(const std::string& from, const std::string& to) {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (source < 0) {
-        return io_failure_of(errno);
-    }
-    const OpenedFile target = create_file(to);
-    if (!target.handle) {
-        ::close(source);
-        return IoFailure::denied;
-    }
-    IoFailure failure = IoFailure::none;
-    char buffer[64 * 1024];
-    std::uint64_t offset = 0;
-    for (;;) {
-        const ReadResult got = read_some(FileHandle{source}, buffer, sizeof buffer);
-        if (got.failed) {
-            failure = IoFailure::other;
-            break;
-        }
-        if (got.count == 0) {
-            failure = flush_file(target.handle);
-            break;
-        }
-        failure = write_at(target.handle, offset, buffer, got.count);
-        if (failure != IoFailure::none) {
-            break;
-        }
-        offset += got.count;
-    }
-    ::close(source);
-    if (::close(fd_of(target.handle)) != 0 && failure == IoFailure::none) {
-        failure = io_failure_of(errno);
-    }
-    return failure;
-}
-
-IoFailure rename_file(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        return io_failure_of(errno);
-    }
-    return IoFailure::none;
-}
-
-void remove_file(const std::string& path) {
-    ::unlink(path.c_str());
-}
-
-std::string directory_path(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') {
-        dir.push_back('/');
-    }
-    return dir;
 }
 
 }  // namespace linesynth::platform

@@ -1,6 +1,8 @@
 // Windows implementation of the platform layer.
 #include "platform/platform.h"
 
+#include "platform/file_names_windows.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -16,7 +18,44 @@
 #include <string_view>
 
 namespace linesynth::platform {
+
+bool utf8_file_names = false;
+
+std::wstring wide_text(const std::string& utf8) {
+    if (utf8.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(utf8.size());
+    const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+    return wide;
+}
+
+std::string utf8_text(const std::wstring& wide) {
+    if (wide.empty()) {
+        return std::string();
+    }
+    const int size = static_cast<int>(wide.size());
+    const int count =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
 namespace {
+
+// CreateFile with the name in the encoding the process uses (see
+// file_names_windows.h): the run's ANSI names go to CreateFileA unchanged.
+HANDLE create_file(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    if (utf8_file_names) {
+        return ::CreateFileW(wide_text(path).c_str(), access, share, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    return ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+}
 
 HANDLE handle_of(FileHandle file) {
     return reinterpret_cast<HANDLE>(file.native);
@@ -61,17 +100,18 @@ IoFailure io_failure_of(DWORD error) {
     }
 }
 
-void write_all(DWORD which, std::string_view bytes) {
+bool write_all(DWORD which, std::string_view bytes) {
     const HANDLE out = ::GetStdHandle(which);
     while (!bytes.empty()) {
         DWORD done = 0;
         const DWORD chunk =
             static_cast<DWORD>(bytes.size() > 0x10000000 ? 0x10000000 : bytes.size());
         if (!::WriteFile(out, bytes.data(), chunk, &done, nullptr) || done == 0) {
-            return;  // the console has nowhere else to report to
+            return false;
         }
         bytes.remove_prefix(done);
     }
+    return true;
 }
 
 // The longest command line CreateProcess takes, terminating zero included.
@@ -173,8 +213,7 @@ OpenedFile open_exclusive(const std::string& path, Intent /*intent*/) {
     DWORD first_error = ERROR_SUCCESS;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (DWORD access : attempts) {
-        file = ::CreateFileA(path.c_str(), access, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        file = create_file(path, access, 0, OPEN_ALWAYS);
         const DWORD error = ::GetLastError();
         if (file != INVALID_HANDLE_VALUE) {
             result.created = error != ERROR_ALREADY_EXISTS;
@@ -198,8 +237,7 @@ OpenedFile open_exclusive(const std::string& path, Intent /*intent*/) {
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
     // Other readers may share the file; writers may not.
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = create_file(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) {
         result.failure = open_failure_of(::GetLastError());
         return result;
@@ -267,12 +305,12 @@ void setup_standard_streams() {
     // no file the run opens can take its place; nothing to do.
 }
 
-void write_stdout(std::string_view bytes) {
-    write_all(STD_OUTPUT_HANDLE, bytes);
+bool write_stdout(std::string_view bytes) {
+    return write_all(STD_OUTPUT_HANDLE, bytes);
 }
 
-void write_stderr(std::string_view bytes) {
-    write_all(STD_ERROR_HANDLE, bytes);
+bool write_stderr(std::string_view bytes) {
+    return write_all(STD_ERROR_HANDLE, bytes);
 }
 
 bool stderr_is_terminal() {
@@ -331,75 +369,21 @@ void keep_freed_memory() {
 }
 
 std::string data_directory() {
-    const char* dir = std::getenv("TAVO_DIR");
-    if (dir == nullptr || *dir == '\0') {
+    std::string result;
+    if (utf8_file_names) {
+        const wchar_t* dir = ::_wgetenv(L"TAVO_DIR");
+        result = dir == nullptr ? std::string() : utf8_text(dir);
+    } else {
+        const char* dir = std::getenv("TAVO_DIR");
+        result = dir == nullptr ? std::string() : std::string(dir);
+    }
+    if (result.empty()) {
         return "C:\\TAVO\\";
     }
-    std::string result = dir;
     if (result.back() != '\\' && result.back() != '/') {
         result.push_back('\\');
     }
     return result;
-}
-
-}  // namespace linesynth::platform
-
-namespace linesynth::platform {
-
-OpenedFile create_file(const std::string& path) {
-    OpenedFile result;
-    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        result.failure = open_failure_of(::GetLastError());
-        return result;
-    }
-    result.handle.native = reinterpret_cast<std::intptr_t>(file);
-    result.writable = true;
-    result.regular = true;
-    return result;
-}
-
-IoFailure flush_file(FileHandle file) {
-    if (!::FlushFileBuffers(handle_of(file))) {
-        return io_failure_of(::GetLastError());
-    }
-    return IoFailure::none;
-}
-
-IoFailure copy_file(const std::string& from, const std::string& to) {
-    if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) {
-        return io_failure_of(::GetLastError());
-    }
-    // The copy is only in the system's cache until it is flushed.
-    const HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) {
-        return io_failure_of(::GetLastError());
-    }
-    const bool flushed = ::FlushFileBuffers(copy) != 0;
-    const DWORD error = flushed ? 0 : ::GetLastError();
-    ::CloseHandle(copy);
-    return flushed ? IoFailure::none : io_failure_of(error);
-}
-
-IoFailure rename_file(const std::string& from, const std::string& to) {
-    if (!::MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return io_failure_of(::GetLastError());
-    }
-    return IoFailure::none;
-}
-
-void remove_file(const std::string& path) {
-    ::DeleteFileA(path.c_str());
-}
-
-std::string directory_path(std::string dir) {
-    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') {
-        dir.push_back('\\');
-    }
-    return dir;
 }
 
 }  // namespace linesynth::platform

@@ -452,7 +452,7 @@ std::size_t format(float value, char* out) {
         std::memcpy(cursor + 2, digits + 1, 8);
         cursor[8] = 'E';
         cursor[9] = exponent < 0 ? '-' : '+';
-        std::memcpy(cursor + 10, digit_pairs + 2 * magnitude, 2);
+        std::memcpy(cursor + 10, digit_pairs + std::size_t{2} * magnitude, 2);
         cursor += 12;
     }
     return static_cast<std::size_t>(cursor - out);
@@ -484,11 +484,11 @@ std::size_t format_integer(std::int32_t value, char* out) {
     char* cursor = start + count;
     while (magnitude >= 100) {
         cursor -= 2;
-        std::memcpy(cursor, digit_pairs + 2 * (magnitude % 100), 2);
+        std::memcpy(cursor, digit_pairs + std::size_t{2} * (magnitude % 100), 2);
         magnitude /= 100;
     }
     if (magnitude >= 10) {
-        std::memcpy(cursor - 2, digit_pairs + 2 * magnitude, 2);
+        std::memcpy(cursor - 2, digit_pairs + std::size_t{2} * magnitude, 2);
     } else {
         cursor[-1] = static_cast<char>('0' + magnitude);
     }

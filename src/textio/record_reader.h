@@ -26,7 +26,7 @@ namespace linesynth {
 enum class ReadMode { free_form, text };
 
 struct RecordReader {
-    static constexpr std::size_t block_size = 64 * 1024;
+    static constexpr std::size_t block_size = std::size_t{64} * 1024;
 
     std::string file_name;  // as opened; quoted in failure reports
     // The file's bytes, read forward only; the file itself is the TextUnit's.

@@ -32,9 +32,14 @@ Failure open_failure(platform::OpenFailure failure) {
 }
 
 // Writes the filled part of the block at its offset; the next block follows it.
+// A file that opened for reading only fails here, when its first block goes
+// out, unless a cut failed before (write_bytes).
 void write_out_block(TextUnit& unit, std::string_view statement) {
     if (unit.block_fill == 0) {
         return;
+    }
+    if (!unit.writable) {
+        fail_file(Failure::write_denied, statement, unit.path);
     }
     const auto failure =
         platform::write_at(unit.file, unit.block_offset, unit.block.data(), unit.block_fill);
@@ -93,10 +98,10 @@ void close_file(TextUnit& unit) {
 }
 
 void write_bytes(TextUnit& unit, std::string_view bytes) {
-    if (!unit.writable) {
-        fail_file(Failure::write_denied, "WRITE", unit.path);
-    }
     if (!unit.written) {
+        if (!unit.writable) {
+            fail_file(Failure::write_denied, "WRITE", unit.path);
+        }
         const auto failure = platform::truncate(unit.file, unit.block_offset);
         if (failure != platform::IoFailure::none) {
             fail_write(unit, failure, "WRITE");

@@ -75,6 +75,11 @@ void close_file(TextUnit& unit);
 
 // Appends bytes of a record to a file unit's block: cuts the file at the first
 // write of a default opening, writes the block at its offset whenever it fills.
+// A file that opened for reading only fails (F6421) where its bytes would
+// first reach it:
+//   default opening: the cut at the first write  -> WRITE
+//   append opening (nothing to cut), one record   -> CLOSE, from close_file
+//   append opening, a block filled by the writes  -> WRITE
 void write_bytes(TextUnit& unit, std::string_view bytes);
 
 }  // namespace linesynth

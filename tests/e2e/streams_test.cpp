@@ -244,7 +244,7 @@ TEST(Streams, NoHangNoStrayBytesNoLostTable) {
          read_only_page,
          1,
          "",
-         "\r\nrun-time error F6421: WRITE(@vltOut.htm)\r\n"
+         "\r\nrun-time error F6421: CLOSE(@vltOut.htm)\r\n"
          "- writing to the file denied, or the file region locked\r\n",
          {{"vltOut.htm", "<PRE>\r\n"}}},
     };

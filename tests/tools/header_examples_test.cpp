@@ -33,7 +33,7 @@ std::uint64_t bits(double value) {
 // tools/compare/mask.h
 TEST(HeaderExamples, MaskParsing) {
     const std::string two_numbers = "two wavelengths \"low high\" expected";
-    const std::string not_finite = "a wavelength is not a finite number";
+    const std::string not_finite = "a wavelength is not a finite 32-bit real number";
     const struct {
         std::string text;
         std::vector<MaskRange> ranges;
@@ -50,6 +50,12 @@ TEST(HeaderExamples, MaskParsing) {
         {" # late comment", {}, two_numbers},
         {"nan 1", {}, not_finite},
         {"1 inf", {}, not_finite},
+        {"1 1e39", {}, not_finite},
+        {"6541.05 6541.05", {{6541.05f, 6541.05f}}, std::nullopt},
+        {"\xEF\xBB\xBF"
+         "6562 6563",
+         {{6562.0f, 6563.0f}},
+         std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);

@@ -117,6 +117,7 @@ TEST_F(ExampleData, Fit) {
     EXPECT_EQ(fit.at("chi2_before"), 0.3431649776505772);
     EXPECT_EQ(fit.at("rank"), 3);
     EXPECT_EQ(fit.at("dof"), 397);
+    EXPECT_EQ(fit.at("worse"), false);
     EXPECT_EQ(fit.at("weights").dump(),
               "[0.5230057239532471,-0.24284756183624268,0.9786528944969177]");
 

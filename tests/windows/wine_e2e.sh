@@ -235,6 +235,28 @@ case_tools_stats_json() {
   [ -s "$work/case.err" ] && fail "standard error: $(cat "$work/case.err")"
 }
 
+# Names beyond the ANSI code page: an output and a mask named in Greek and
+# Cyrillic are written and read under exactly those names (the ANSI functions
+# made "Ωmega" into "Omega", opening a decoy, and other scripts into "???").
+case_tools_unicode_names() {
+  fresh_data_directory
+  local out="$WINEPREFIX/drive_c/out"
+  rm -rf "$out" && mkdir -p "$out"
+  printf '6541.05 6541.05\r\n' >"$tavo/mask-Ωmega.txt"
+  printf '# a decoy that masks nothing\r\n' >"$tavo/mask-Omega.txt"
+  LC_ALL=C.UTF-8 run_wine "" "$tools_exe" stats --mask 'C:\TAVO\mask-Ωmega.txt'
+  [ "$(cat "$work/case.status")" = 0 ] || fail "stats: exit status $(cat "$work/case.status"): $(cat "$work/case.err")"
+  grep -q "^compared rows: *399" "$work/case.out" || fail "the mask was not applied: $(head -1 "$work/case.out")"
+  LC_ALL=C.UTF-8 run_wine "" "$tools_exe" report --mask 'C:\TAVO\mask-Ωmega.txt' -o 'C:\out\Ωmega.html'
+  [ "$(cat "$work/case.status")" = 0 ] || fail "report: exit status $(cat "$work/case.status"): $(cat "$work/case.err")"
+  [ -s "$out/Ωmega.html" ] || fail "C:\\out\\Ωmega.html was not written: $(ls "$out")"
+  [ -e "$out/Omega.html" ] && fail "the page went to Omega.html"
+  grep -q "mask-Ωmega.txt" "$out/Ωmega.html" || fail "the page does not list the mask by its name"
+  LC_ALL=C.UTF-8 run_wine "" "$tools_exe" plot -o 'C:\out\данные.svg'
+  [ "$(cat "$work/case.status")" = 0 ] || fail "plot: exit status $(cat "$work/case.status"): $(cat "$work/case.err")"
+  [ -s "$out/данные.svg" ] || fail "C:\\out\\данные.svg was not written: $(ls "$out")"
+}
+
 # name | function
 cases=(
   "example run equals Linux|case_example"
@@ -244,12 +266,13 @@ cases=(
   "floating-point fault|case_floating_point_fault"
   "file held by another process: F6414|case_held_file"
   "linesynth-tools stats --json equals Linux|case_tools_stats_json"
+  "linesynth-tools with names beyond the ANSI code page|case_tools_unicode_names"
 )
 
 for row in "${cases[@]}"; do
   case_name=${row%%|*}
   function=${row#*|}
-  if [ "$function" = case_tools_stats_json ] && { [ -z "$tools_exe" ] || [ -z "$linux_tools" ]; }; then
+  if [ "${function#case_tools_}" != "$function" ] && { [ -z "$tools_exe" ] || [ -z "$linux_tools" ]; }; then
     echo "skip [$case_name]: linesynth-tools.exe or the Linux linesynth-tools is not built"
     continue
   fi

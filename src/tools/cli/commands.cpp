@@ -7,6 +7,7 @@
 #include "tools/cli/stats_output.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
+#include "tools/compare/number_text.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/weights_file.h"
 
@@ -46,6 +47,14 @@ CommandOutput run_stats(const CommandOptions& options) {
 }
 
 CommandOutput run_fit(const CommandOptions& options) {
+    // A writer holds the directory from before its first reading to after
+    // its last rename: two never interleave, and none loses the other's work.
+    platform::DirectoryLock lock;
+    if (options.write) {
+        if (auto reason = lock_data_directory(options.request.dir, options.wait, lock)) {
+            return refused(*reason, options.json, {options.request.dir, 0});
+        }
+    }
     Comparison comparison;
     RefusalPlace place;
     if (auto reason = load_comparison(options.request, comparison, &place)) {
@@ -74,20 +83,26 @@ CommandOutput run_fit(const CommandOptions& options) {
         output.out = weights_text;
         output.err = fit_text(result, fit_options);
     }
+    if (options.write && result.worse) {
+        return refused("the fitted weights give chi-squared " + shortest_text(result.chi2_after) +
+                           ", above the current " + shortest_text(result.before.chi2) + "; " +
+                           weights_file_name + " is left as it is",
+                       options.json);
+    }
     if (options.write) {
         // The weights and the scale belong together: both files or neither.
-        std::vector<DataFile> files = {{weights_file_name, weights_text}};
+        std::vector<NewDataFile> files = {{weights_file_name, weights_text}};
         if (result.scale) {
             files.push_back(
                 {scale_file_name, scale_file_text(result.scale->ref_a, result.scale->ref_b)});
         }
-        std::string failed;
-        if (auto reason = replace_data_files(options.request.dir, files, failed)) {
-            return refused(*reason, options.json, {failed, 0});
+        std::vector<ReplacedFile> replaced;
+        if (auto reason = replace_data_files(options.request.dir, files, replaced)) {
+            return refused(*reason, options.json);
         }
         if (!options.json) {
-            for (const DataFile& file : files) {
-                output.err += file.name + " replaced; the old file is " + file.name + ".bak\n";
+            for (const ReplacedFile& file : replaced) {
+                output.err += file.name + " replaced; the old file is " + file.backup + "\n";
             }
         }
     }

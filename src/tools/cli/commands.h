@@ -17,6 +17,7 @@ struct CommandOptions {
     bool json = false;
     bool free = false;              // fit: any sign for the weights
     bool write = false;             // fit: replace synthesis.txt (and qdqd.txt with --scale)
+    bool wait = false;              // fit --write: wait for another writer instead of refusing
     bool scale = false;             // fit: fit ref_a too
     std::int64_t realizations = 0;  // fit: Monte Carlo refits
     std::uint64_t seed = 1;         // fit: of the realizations

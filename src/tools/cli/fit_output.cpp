@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "inputs/input_files.h"
 #include "tools/cli/stats_output.h"
 #include "tools/compare/number_text.h"
 #include "tools/fit/conditioning.h"
@@ -82,6 +83,10 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
     }
     report += labelled_line(chi2_label(result, "before"), shortest_text(result.before.chi2));
     report += labelled_line(chi2_label(result, "after"), shortest_text(result.chi2_after));
+    if (result.worse) {
+        report += std::string("the fitted weights do not lower chi-squared; keep those of ") +
+                  weights_file_name + "\n";
+    }
     report +=
         labelled_line("degrees of freedom", std::to_string(result.after.dof) +
                                                 " (compared rows - parameters not at a bound)");
@@ -147,6 +152,7 @@ nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
     json["errors_scaled"] = result.errors_scaled;
     json["chi2_before"] = result.before.chi2;
     json["chi2_after"] = result.chi2_after;
+    json["worse"] = result.worse;
     json["dof"] = result.after.dof;
     json["chi2_reduced"] = optional_json(result.after.chi2_reduced);
     json["p_value"] = optional_json(result.after.p_value);

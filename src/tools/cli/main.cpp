@@ -4,11 +4,16 @@
 // page, and writes "synthesis.txt" only when asked to (fit --write); plot and
 // report write only the file named by -o.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "inputs/input_files.h"
+#include "platform/companion_start.h"
 #include "platform/platform.h"
+#include "platform/whole_files.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
 #include "tools/cli/survey_command.h"
@@ -22,17 +27,32 @@ using linesynth::tools::program_name;
 using linesynth::tools::SurveyCommand;
 
 constexpr int usage_status = 2;
+constexpr int failure_status = 1;
+
+// An empty file or directory name is a usage error: "--dir ''" would
+// otherwise mean the default directory, and an empty mask no mask.
+const CLI::Validator named(
+    [](std::string& value) {
+        return value.empty() ? std::string("an empty value names no file") : std::string();
+    },
+    "", "named");
 
 // --dir, --mask and (unless `plot`, which draws no chi-squared) --sigma.
 void add_request(CLI::App& command, linesynth::tools::ComparisonRequest& request,
                  bool sigma = true) {
-    command.add_option("--dir", request.dir,
-                       "data directory (default: TAVO_DIR, else the platform's default)");
-    command.add_option("--mask", request.mask_file,
-                       "file of wavelength ranges \"low high\" to leave out, one per line");
+    command
+        .add_option("--dir", request.dir,
+                    "data directory (default: TAVO_DIR, else the platform's default)")
+        ->check(named);
+    command
+        .add_option("--mask", request.mask_file,
+                    "file of wavelength ranges \"low high\" to leave out, one per line")
+        ->check(named);
     if (sigma) {
-        command.add_option("--sigma", request.sigma_file,
-                           "file of row uncertainties: a count, then one value per record");
+        command
+            .add_option("--sigma", request.sigma_file,
+                        "file of row uncertainties: a count, then one value per record")
+            ->check(named);
     }
 }
 
@@ -41,9 +61,19 @@ void add_common(CLI::App& command, CommandOptions& options) {
     command.add_flag("--json", options.json, "print one JSON object instead of text");
 }
 
-}  // namespace
+// Writes what a command printed; a failed or short write to either stream is
+// a failure of the command (a full disk must not pass for an empty result).
+int printed(const CommandOutput& output) {
+    const bool out_written = linesynth::platform::write_stdout(output.out);
+    const bool err_written = linesynth::platform::write_stderr(output.err);
+    if (!out_written) {
+        linesynth::platform::write_stderr(std::string(program_name) +
+                                          ": cannot write standard output\n");
+    }
+    return out_written && err_written ? output.status : failure_status;
+}
 
-int main(int argc, char** argv) {
+int run(std::vector<std::string> arguments) {
     linesynth::platform::setup_floating_point();
     CLI::App app(
         "Fit statistics, suggested weights, a plot and a report page for a linesynth data "
@@ -62,7 +92,10 @@ int main(int argc, char** argv) {
     fit->add_flag("--write", options.write,
                   std::string("replace ") + linesynth::weights_file_name +
                       " with the fitted weights (and " + linesynth::scale_file_name +
-                      " with --scale), keeping a .bak of each");
+                      " with --scale), keeping each old file as NAME.bak (or .bak.1, .bak.2, "
+                      "... when taken)");
+    fit->add_flag("--wait", options.wait,
+                  "with --write: wait for another writer of the directory instead of refusing");
     fit->add_flag("--scale", options.scale,
                   std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
                       linesynth::scale_file_name + ")");
@@ -74,18 +107,21 @@ int main(int argc, char** argv) {
     CLI::App* plot = app.add_subcommand(
         "plot", "draw observed and model spectra and the residuals as an SVG image");
     add_request(*plot, page.request, false);
-    plot->add_option("-o,--output", page.output, "the SVG file to write")->required();
+    plot->add_option("-o,--output", page.output, "the SVG file to write")->required()->check(named);
     CLI::App* report = app.add_subcommand(
         "report", "write one self-contained HTML page with the plot and the fit's numbers");
     add_request(*report, page.request);
     report->add_flag("--fit", page.fit, "add the suggested weights and both chi-squared values");
-    report->add_option("-o,--output", page.output, "the HTML file to write")->required();
+    report->add_option("-o,--output", page.output, "the HTML file to write")
+        ->required()
+        ->check(named);
     CLI::App* export_rows = app.add_subcommand(
         "export", "write the compared rows as a table that Python and spreadsheets read");
     add_request(*export_rows, page.request);
-    export_rows->add_option("-o,--output", page.output,
-                            "the table to write, FILE.ecsv or FILE.csv (default: CSV on "
-                            "standard output)");
+    export_rows
+        ->add_option("-o,--output", page.output,
+                     "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard output)")
+        ->check(named);
     export_rows->add_flag("--fit", page.fit, "add the model with the suggested weights");
     export_rows->add_option("--wavelength-unit", page.units.wavelength,
                             "the unit of the wavelengths, as astropy spells it (e.g. Angstrom)");
@@ -94,12 +130,15 @@ int main(int argc, char** argv) {
     SurveyCommand survey_command;
     CLI::App* survey =
         app.add_subcommand("survey", "one table row per data directory: statistics, fit, failures");
-    survey->add_option("dirs", survey_command.dirs, "data directories");
-    survey->add_option("--from", survey_command.from,
-                       "a file of further data directories, one per line");
-    survey->add_option("-o,--output", survey_command.output,
-                       "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard "
-                       "output)");
+    survey->add_option("dirs", survey_command.dirs, "data directories")->check(named);
+    survey
+        ->add_option("--from", survey_command.from,
+                     "a file of further data directories, one per line")
+        ->check(named);
+    survey
+        ->add_option("-o,--output", survey_command.output,
+                     "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard output)")
+        ->check(named);
     CLI::Option* survey_fit =
         survey->add_flag("--fit", survey_command.table.fit,
                          "fit the weights of each directory; add them with their errors");
@@ -109,36 +148,41 @@ int main(int argc, char** argv) {
         ->add_flag("--free", survey_command.table.free,
                    "with --fit, allow negative weights (default: weights >= 0)")
         ->needs(survey_fit);
-    survey->add_option("--mask-name", survey_command.table.mask_name,
-                       "a mask file that a directory may hold, used where present");
-    survey->add_option("--sigma-name", survey_command.table.sigma_name,
-                       "a sigma file that a directory may hold, used where present");
+    survey
+        ->add_option("--mask-name", survey_command.table.mask_name,
+                     "a mask file that a directory may hold, used where present")
+        ->check(named);
+    survey
+        ->add_option("--sigma-name", survey_command.table.sigma_name,
+                     "a sigma file that a directory may hold, used where present")
+        ->check(named);
     survey->add_option("--jobs", survey_command.jobs, "threads (default: one per core)")
         ->check(CLI::Range(1, 4096));
 
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments after the program's name, last first.
+        std::reverse(arguments.begin(), arguments.end());
+        if (!arguments.empty()) {
+            arguments.pop_back();
+        }
+        app.parse(arguments);
     } catch (const CLI::CallForHelp&) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stdout(asked->help());
-        return 0;
+        return printed({0, asked->help(), ""});
     } catch (const CLI::CallForVersion&) {
-        linesynth::platform::write_stdout(app.version() + "\n");
-        return 0;
+        return printed({0, app.version() + "\n", ""});
     } catch (const CLI::ParseError& error) {
         const CLI::App* asked =
             app.get_subcommands().empty() ? &app : app.get_subcommands().front();
-        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n" +
-                                          asked->help());
-        return usage_status;
+        const int status =
+            printed({usage_status, "",
+                     std::string(program_name) + ": " + error.what() + "\n" + asked->help()});
+        return status == usage_status ? usage_status : failure_status;
     }
 
     if (survey->parsed()) {
-        const CommandOutput output = linesynth::tools::run_survey(survey_command);
-        linesynth::platform::write_stdout(output.out);
-        linesynth::platform::write_stderr(output.err);
-        return output.status;
+        return printed(linesynth::tools::run_survey(survey_command));
     }
     std::string& dir = plot->parsed() || report->parsed() || export_rows->parsed()
                            ? page.request.dir
@@ -163,7 +207,20 @@ int main(int argc, char** argv) {
                                  : plot->parsed()   ? linesynth::tools::run_plot(page)
                                  : report->parsed() ? linesynth::tools::run_report(page)
                                                     : linesynth::tools::run_export(page);
-    linesynth::platform::write_stdout(output.out);
-    linesynth::platform::write_stderr(output.err);
-    return output.status;
+    return printed(output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Errors are values inside; what still escapes (memory exhausted, a
+    // library's exception) is one line and a failure, never an abort.
+    try {
+        return run(linesynth::platform::start_companion(argc, argv));
+    } catch (const std::exception& error) {
+        linesynth::platform::write_stderr(std::string(program_name) + ": " + error.what() + "\n");
+    } catch (...) {
+        linesynth::platform::write_stderr(std::string(program_name) + ": unexpected failure\n");
+    }
+    return failure_status;
 }

@@ -2,10 +2,13 @@
 
 #include <array>
 #include <filesystem>
+#include <limits>
 
+#include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
-#include "platform/platform.h"
+#include "platform/digest.h"
+#include "platform/whole_files.h"
 #include "tools/compare/failure_text.h"
 #include "tools/fit/weight_fit.h"
 #include "tools/pages/markup_text.h"
@@ -26,7 +29,7 @@ PlotData plot_data(const Comparison& comparison) {
         plot.residual.push_back(residual(row));
     }
     for (const MaskRange& range : comparison.mask) {
-        plot.masks.emplace_back(range.low, range.high);
+        plot.masks.emplace_back(widen(range.low), widen(range.high));
     }
     return plot;
 }
@@ -41,94 +44,158 @@ std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
     return text;
 }
 
-// The files the comparison read, in the order the run reads them, then the
-// mask and sigma files: (name shown, path).
-std::vector<std::pair<std::string, std::string>> input_files(const PageOptions& options,
+// The files the comparison read, in the order the run reads them: (name
+// shown, path). The mask and sigma files follow in the report from the bytes
+// the comparison read.
+std::vector<std::pair<std::string, std::string>> input_files(const std::string& dir,
                                                              std::int32_t set_count) {
-    const std::string& dir = options.request.dir;
     std::vector<std::pair<std::string, std::string>> files;
     for (const std::string& name : input_file_names(set_count)) {
         files.emplace_back(name, dir + name);
     }
-    for (const std::string* extra : {&options.request.mask_file, &options.request.sigma_file}) {
-        if (!extra->empty()) {
-            files.emplace_back(*extra, *extra);
-        }
-    }
     return files;
 }
 
-// The size and digest of each input file, or the report of one unreadable.
-std::optional<std::string> digest_files(const PageOptions& options, std::int32_t set_count,
+// Every file of the data directory that either program reads or writes: the
+// inputs of a run with the most sets, the tables and the summary page the
+// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
+// Windows lock file of fit --write.
+std::vector<std::string> data_file_names() {
+    std::vector<std::string> names = input_file_names(max_component_sets);
+    for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
+        names.emplace_back(output);
+    }
+    names.emplace_back(platform::lock_file_name);
+    return names;
+}
+
+// A path of the companion's (UTF-8) as the file system library takes it.
+std::filesystem::path file_path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+std::string file_name_of(const std::filesystem::path& path) {
+    const std::u8string name = path.filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+// Whether `name` is `protected_name` or one of its backups or temporaries:
+// the name itself, or it followed by a dot and anything ("synthesis.txt.bak.2",
+// "vlt.txt.new", "out.svg.new-Ab12Cd").
+bool is_or_extends(const std::string& name, const std::string& protected_name) {
+    return name == protected_name ||
+           (name.size() > protected_name.size() && name.starts_with(protected_name + "."));
+}
+
+// An output may replace no file that either program reads or writes: not a
+// file of the data directory (inputs, tables, the summary page), nor one of
+// their backups or temporaries, nor the mask or sigma file, nor any of these
+// under another name (a link). Checked before any work.
+std::optional<std::string> refused_output(const PageOptions& options) {
+    const std::filesystem::path output = file_path(options.output);
+    const std::string name = file_name_of(output);
+    std::filesystem::path parent = output.parent_path();
+    std::error_code ignored;
+    const auto same_directory = [&](const std::string& dir) {
+        return std::filesystem::equivalent(parent.empty() ? "." : parent,
+                                           dir.empty() ? file_path(".") : file_path(dir), ignored);
+    };
+    const std::string refusal = options.output +
+                                " is a file that linesynth or linesynth-tools reads or writes; "
+                                "the output needs a name of its own";
+    if (same_directory(options.request.dir)) {
+        for (const std::string& data_name : data_file_names()) {
+            if (is_or_extends(name, data_name)) {
+                return refusal;
+            }
+        }
+    }
+    for (const std::string& data_name : data_file_names()) {
+        if (std::filesystem::equivalent(output, file_path(options.request.dir + data_name),
+                                        ignored)) {
+            return refusal;
+        }
+    }
+    for (const std::string* option : {&options.request.mask_file, &options.request.sigma_file}) {
+        if (option->empty()) {
+            continue;
+        }
+        const std::filesystem::path option_path = file_path(*option);
+        const std::string option_name = file_name_of(option_path);
+        parent = output.parent_path();
+        const std::filesystem::path option_parent = option_path.parent_path();
+        const bool beside = std::filesystem::equivalent(
+            parent.empty() ? "." : parent, option_parent.empty() ? "." : option_parent, ignored);
+        if ((beside && is_or_extends(name, option_name)) ||
+            std::filesystem::equivalent(output, option_path, ignored)) {
+            return refusal;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> write_output(const std::string& path, std::string_view bytes) {
+    if (const platform::FileOutcome outcome = platform::replace_file(path, bytes)) {
+        return platform::fault_text(outcome);
+    }
+    return std::nullopt;
+}
+
+// The size and digest of each file the comparison read, in the order the run
+// reads them, then the mask and sigma files as they were read.
+std::optional<std::string> digest_files(const PageOptions& options, const Comparison& comparison,
                                         std::vector<ReportFile>& files) {
-    for (const auto& [name, path] : input_files(options, set_count)) {
-        const auto digest = platform::digest_file(path);
+    std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
+    for (const auto& [name, path] :
+         input_files(options.request.dir, comparison.data->parameters.set_count)) {
+        std::string bytes;
+        if (const platform::FileOutcome outcome =
+                platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
+            return platform::fault_text(outcome);
+        }
+        listed.emplace_back(name, std::move(bytes));
+    }
+    if (!options.request.mask_file.empty()) {
+        listed.emplace_back(options.request.mask_file, comparison.mask_bytes);
+    }
+    if (!options.request.sigma_file.empty()) {
+        listed.emplace_back(options.request.sigma_file, comparison.sigma_bytes);
+    }
+    for (const auto& [name, bytes] : listed) {
+        const auto digest = platform::digest_bytes(bytes);
         if (!digest) {
-            return "cannot read " + path;
+            return "cannot compute the digest of " + name;
         }
         files.push_back({name, digest->size, hexadecimal(digest->sha256)});
     }
     return std::nullopt;
 }
 
-// An output that names one of the inputs would replace it: -o vlt.txt must
-// not overwrite the parameter file.
-std::optional<std::string> output_is_an_input(const PageOptions& options, std::int32_t set_count) {
-    std::error_code ignored;
-    for (const auto& entry : input_files(options, set_count)) {
-        if (std::filesystem::equivalent(options.output, entry.second, ignored)) {
-            return options.output + " is an input file; the output needs a name of its own";
-        }
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
-std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes) {
-    const std::string fresh = path + ".new";
-    const platform::OpenedFile file = platform::create_file(fresh);
-    if (!file.handle) {
-        return "cannot create " + fresh;
-    }
-    const bool written = platform::write_at(file.handle, 0, bytes.data(), bytes.size()) ==
-                             platform::IoFailure::none &&
-                         platform::flush_file(file.handle) == platform::IoFailure::none;
-    platform::close(file.handle);
-    if (!written) {
-        platform::remove_file(fresh);
-        return "cannot write " + fresh;
-    }
-    if (platform::rename_file(fresh, path) != platform::IoFailure::none) {
-        platform::remove_file(fresh);
-        return "cannot rename " + fresh + " to " + path;
-    }
-    return std::nullopt;
-}
-
 CommandOutput run_plot(const PageOptions& options) {
+    if (auto reason = refused_output(options)) {
+        return refused(*reason);
+    }
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
     }
-    if (auto reason = output_is_an_input(options, comparison.data->parameters.set_count)) {
-        return refused(*reason);
-    }
-    if (auto reason = write_whole_file(options.output, plot_svg(plot_data(comparison)))) {
+    if (auto reason = write_output(options.output, plot_svg(plot_data(comparison)))) {
         return refused(*reason);
     }
     return {};
 }
 
 CommandOutput run_report(const PageOptions& options) {
+    if (auto reason = refused_output(options)) {
+        return refused(*reason);
+    }
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
     }
     const RunData& data = *comparison.data;
-    if (auto reason = output_is_an_input(options, data.parameters.set_count)) {
-        return refused(*reason);
-    }
     ReportData report;
     report.title.assign(data.parameters.title_line, sizeof data.parameters.title_line);
     report.plot = plot_svg(plot_data(comparison));
@@ -154,11 +221,11 @@ CommandOutput run_report(const PageOptions& options) {
     report.norm_b = data.store->norm_b;
     report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
-    if (auto reason = digest_files(options, data.parameters.set_count, report.files)) {
+    if (auto reason = digest_files(options, comparison, report.files)) {
         return refused(*reason);
     }
     report.version = options.version;
-    if (auto reason = write_whole_file(options.output, report_page(report))) {
+    if (auto reason = write_output(options.output, report_page(report))) {
         return refused(*reason);
     }
     return {};
@@ -170,16 +237,16 @@ CommandOutput run_export(const PageOptions& options) {
         return with_status(refused(options.output + ": the table's name must end in .ecsv or .csv"),
                            2);
     }
+    if (!options.output.empty()) {
+        if (auto reason = refused_output(options)) {
+            return refused(*reason);
+        }
+    }
     Comparison comparison;
     if (auto reason = load_comparison(options.request, comparison)) {
         return refused(*reason);
     }
     const RunData& data = *comparison.data;
-    if (!options.output.empty()) {
-        if (auto reason = output_is_an_input(options, data.parameters.set_count)) {
-            return refused(*reason);
-        }
-    }
     // Every comparable row, the masked ones included: the table marks them.
     const std::vector<ComparedRow> rows =
         compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
@@ -197,7 +264,7 @@ CommandOutput run_export(const PageOptions& options) {
         }
     }
     std::vector<ReportFile> files;
-    if (auto reason = digest_files(options, data.parameters.set_count, files)) {
+    if (auto reason = digest_files(options, comparison, files)) {
         return refused(*reason);
     }
     const std::string text =
@@ -205,7 +272,7 @@ CommandOutput run_export(const PageOptions& options) {
     if (options.output.empty()) {
         return {0, text, ""};
     }
-    if (auto reason = write_whole_file(options.output, text)) {
+    if (auto reason = write_output(options.output, text)) {
         return refused(*reason);
     }
     return {};

@@ -1,7 +1,11 @@
 // The companion's picture subcommands: `plot` writes the fit as an SVG image,
 // `report` writes the self-contained HTML page. Both read the data directory
 // exactly as `stats` does, refuse what it refuses with the same report and
-// status, and write their file whole or not at all.
+// status, and write their file whole or not at all (platform/whole_files.h).
+// Before any work they refuse an output that would replace a file either
+// program reads or writes: a file of the data directory (inputs, tables, the
+// summary page) or a backup or temporary of one ("NAME.anything"), the mask
+// or sigma file, or any of these under another name.
 #pragma once
 
 #include <string>
@@ -27,11 +31,5 @@ CommandOutput run_report(const PageOptions& options);
 // to the file named by -o, or as CSV on standard output. An output name that
 // ends in neither .ecsv nor .csv is a usage error (status 2).
 CommandOutput run_export(const PageOptions& options);
-
-// Puts `bytes` in the place of `path`: written whole to "<path>.new" and
-// flushed, then renamed over `path`. When a step fails, `path` is as it was,
-// the new file is removed, and the result names the failing step:
-//   "cannot write /out/report.html.new"
-std::optional<std::string> write_whole_file(const std::string& path, std::string_view bytes);
 
 }  // namespace linesynth::tools

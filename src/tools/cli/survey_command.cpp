@@ -4,13 +4,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <thread>
 
 #include "platform/platform.h"
-#include "tools/cli/page_commands.h"
+#include "platform/whole_files.h"
 
 namespace linesynth::tools {
 namespace {
@@ -20,13 +18,10 @@ constexpr int usage_status = 2;
 // The lines of `path` that are not empty, without their line ends.
 std::optional<std::string> read_directory_list(const std::string& path,
                                                std::vector<std::string>& dirs) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return path + ": cannot open the list of directories";
-    }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return path + ": cannot read the list of directories";
+    std::string text;
+    if (const platform::FileOutcome outcome =
+            platform::read_whole_file(path, platform::option_file_limit, text)) {
+        return platform::fault_text(outcome);
     }
     std::size_t start = 0;
     while (start < text.size()) {
@@ -156,8 +151,8 @@ CommandOutput run_survey(const SurveyCommand& command) {
     const std::string text = table_text(table, *format);
     if (command.output.empty()) {
         output.out = text;
-    } else if (auto reason = write_whole_file(command.output, text)) {
-        return refused(*reason);
+    } else if (const platform::FileOutcome outcome = platform::replace_file(command.output, text)) {
+        return refused(platform::fault_text(outcome));
     }
     if (const std::size_t failed = work.failed.load(); failed > 0) {
         output.status = 1;

@@ -1,28 +1,32 @@
 #include "tools/compare/comparison.h"
 
-#include <fstream>
-#include <iterator>
 #include <variant>
 
+#include "platform/whole_files.h"
 #include "textio/record_reader.h"
-#include "textio/text_unit.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 namespace {
 
-std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRange>& ranges,
-                                     std::int64_t& line) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return path + ": cannot open the mask file";
+// An option file, read whole once: what is applied is what the report lists.
+std::optional<std::string> read_option_file(const std::string& path, const char* what,
+                                            std::string& bytes) {
+    const platform::FileOutcome outcome =
+        platform::read_whole_file(path, platform::option_file_limit, bytes);
+    if (outcome.fault == platform::FileFault::read) {
+        return path + ": cannot read the " + what;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        return path + ": cannot read the mask file";
+    if (outcome) {
+        return platform::fault_text(outcome);
     }
-    ParsedMask parsed = parse_mask(text);
+    return std::nullopt;
+}
+
+std::optional<std::string> read_mask(const std::string& path, const std::string& bytes,
+                                     std::vector<MaskRange>& ranges, std::int64_t& line) {
+    ParsedMask parsed = parse_mask(bytes);
     if (parsed.error) {
         line = parsed.error->line;
         return path + ", line " + std::to_string(parsed.error->line) + ": " + parsed.error->reason;
@@ -31,22 +35,24 @@ std::optional<std::string> read_mask(const std::string& path, std::vector<MaskRa
     return std::nullopt;
 }
 
-// The count, then sigma(1) to sigma(rows), one read each, by the run's reader.
-std::optional<std::string> read_sigma(const std::string& path, std::int32_t rows,
-                                      std::vector<float>& sigma, std::int64_t& record) {
+// The count, then sigma(1) to sigma(rows), one read each, by the run's reader
+// over the bytes read once.
+std::optional<std::string> read_sigma(const std::string& path, const std::string& bytes,
+                                      std::int32_t rows, std::vector<float>& sigma,
+                                      std::int64_t& record) {
     std::int32_t count = 0;
     sigma.assign(static_cast<std::size_t>(rows), 0.0f);
-    TextUnit unit;
+    RecordReader reader;
+    reader.file_name = path;
+    reader.bytes = bytes_source(bytes);
     const std::optional<RunFailure> failure = guarded([&] {
-        open_file(unit, path, Access::read_only);
-        read_values(unit.reader, count);
+        read_values(reader, count);
         if (count < rows) {
             return;
         }
         for (float& value : sigma) {
-            read_values(unit.reader, value);
+            read_values(reader, value);
         }
-        close_file(unit);
     });
     if (failure) {
         if (const auto* file = std::get_if<FileFailure>(&*failure)) {
@@ -99,8 +105,22 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
     RefusalPlace& where = place ? *place : ignored;
     if (!request.mask_file.empty()) {
         where.file = request.mask_file;
-        if (auto refused = read_mask(request.mask_file, comparison.mask, where.record)) {
+        if (auto refused =
+                read_option_file(request.mask_file, "mask file", comparison.mask_bytes)) {
             comparison.refusal = Refusal::mask_file;
+            return refused;
+        }
+        if (auto refused = read_mask(request.mask_file, comparison.mask_bytes, comparison.mask,
+                                     where.record)) {
+            comparison.refusal = Refusal::mask_file;
+            return refused;
+        }
+    }
+    if (!request.sigma_file.empty()) {
+        where = {request.sigma_file, 0};
+        if (auto refused =
+                read_option_file(request.sigma_file, "sigma file", comparison.sigma_bytes)) {
+            comparison.refusal = Refusal::sigma_file;
             return refused;
         }
     }
@@ -122,7 +142,8 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         comparable_count(comparison.kept->observed_count, data.store->point_count);
     if (!request.sigma_file.empty()) {
         where.file = request.sigma_file;
-        if (auto refused = read_sigma(request.sigma_file, rows, comparison.sigma, where.record)) {
+        if (auto refused = read_sigma(request.sigma_file, comparison.sigma_bytes, rows,
+                                      comparison.sigma, where.record)) {
             comparison.refusal = Refusal::sigma_file;
             return refused;
         }

@@ -42,6 +42,8 @@ std::string_view refusal_name(Refusal refusal);
 struct Comparison {
     std::unique_ptr<RunData> data = std::make_unique<RunData>();
     std::unique_ptr<KeptColumns> kept = std::make_unique<KeptColumns>();
+    std::string mask_bytes;   // the mask file as read, once
+    std::string sigma_bytes;  // the sigma file as read, once
     std::vector<MaskRange> mask;
     std::vector<float> sigma;  // sigma(I) at [I - 1] for I = 1 to n; empty without a file
     std::vector<ComparedRow> rows;
@@ -55,10 +57,11 @@ struct RefusalPlace {
     std::int64_t record = 0;
 };
 
-// Reads the mask file, the data directory (opened only for reading), and the
-// sigma file, and builds the compared rows. The result is the report of the
-// first thing refused, one line without the program's name, and `place`
-// (when given) receives the file and record it names:
+// Reads the mask and sigma files whole, once (at most 64 MiB each; a pipe or
+// FIFO works), the data directory (opened only for reading), and builds the
+// compared rows. The result is the report of the first thing refused, one
+// line without the program's name, and `place` (when given) receives the file
+// and record it names:
 //   "/m/mask.txt, line 4: low end above high end"
 //   "/s/sigma.txt: count 300 does not cover the 400 compared rows"
 //   "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"

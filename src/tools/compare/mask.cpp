@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "base/checked_math.h"
 
@@ -20,8 +21,11 @@ std::string_view skip_blanks(std::string_view text) {
     return text.substr(start);
 }
 
-// The number at the start of `text` (after blanks), up to the next blank.
-std::optional<double> take_number(std::string_view& text) {
+// The number at the start of `text` (after blanks), up to the next blank,
+// narrowed to the nearest 32-bit real as the run reads a wavelength of its
+// files: the text of a row's own wavelength gives exactly that row's value.
+// Out of the 32-bit range: an infinity of its sign, refused by the caller.
+std::optional<float> take_number(std::string_view& text) {
     text = skip_blanks(text);
     std::size_t end = 0;
     while (end < text.size() && !is_blank(text[end])) {
@@ -30,11 +34,18 @@ std::optional<double> take_number(std::string_view& text) {
     if (end == 0) {
         return std::nullopt;
     }
-    double value = 0;
+    float value = 0;
     const char* first = text.data();
     const auto [stop, ec] = std::from_chars(first, first + end, value);
-    if (ec != std::errc() || stop != first + end) {
+    if (stop != first + end || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
         return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range) {
+        // Beyond the 32-bit range (refused by the caller as not finite), or
+        // so small that it rounds to 0.
+        double wide = 0;
+        std::from_chars(first, first + end, wide);
+        value = std::fabs(wide) >= 1 ? std::numeric_limits<float>::infinity() : 0.0f;
     }
     text = text.substr(end);
     return value;
@@ -44,6 +55,11 @@ std::optional<double> take_number(std::string_view& text) {
 
 ParsedMask parse_mask(std::string_view text) {
     ParsedMask result;
+    // A byte-order mark, which some editors put at the start of a UTF-8 file.
+    constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+    if (text.starts_with(byte_order_mark)) {
+        text.remove_prefix(byte_order_mark.size());
+    }
     std::int64_t line_number = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -60,7 +76,8 @@ ParsedMask parse_mask(std::string_view text) {
             return result;
         }
         if (!std::isfinite(*low) || !std::isfinite(*high)) {
-            result.error = MaskLineError{line_number, "a wavelength is not a finite number"};
+            result.error =
+                MaskLineError{line_number, "a wavelength is not a finite 32-bit real number"};
             return result;
         }
         if (*low > *high) {
@@ -73,9 +90,8 @@ ParsedMask parse_mask(std::string_view text) {
 }
 
 bool masked(const std::vector<MaskRange>& ranges, float wavelength) {
-    const double value = widen(wavelength);
     for (const MaskRange& range : ranges) {
-        if (range.low <= value && value <= range.high) {
+        if (range.low <= wavelength && wavelength <= range.high) {
             return true;
         }
     }

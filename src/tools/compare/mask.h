@@ -12,6 +12,9 @@
 //   "6562.0 6563 x"     -> refused, two wavelengths wanted
 //   " # late comment"   -> refused (a comment starts in the first column)
 //   "nan 1", "1 inf"    -> refused, not a finite wavelength
+//   "1 1e39"            -> refused, beyond the 32-bit range
+//   "6541.05 6541.05"   -> range [6541.05f, 6541.05f]: the row of 6541.05 only
+// A UTF-8 byte-order mark at the start of the text is skipped.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +25,13 @@
 
 namespace linesynth::tools {
 
-// Both ends included. Wavelengths are compared with the table's 32-bit values
-// widened to double, so "6562.8" masks the row that holds 6562.8f only if the
-// double 6562.8 is not above it: write the ends a little outside the rows.
+// Both ends included. Each end is narrowed to the nearest 32-bit real as the
+// run narrows a wavelength it reads, and compared with the rows' 32-bit
+// wavelengths: a range written with a row's own wavelength text holds exactly
+// that row ("6541.05 6541.05" masks the row of 6541.05 and no other).
 struct MaskRange {
-    double low = 0;
-    double high = 0;
+    float low = 0;
+    float high = 0;
 };
 
 struct MaskLineError {

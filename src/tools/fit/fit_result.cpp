@@ -105,6 +105,16 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
                failure_text(*failure);
     }
     result.chi2_after = chi_squared(result.rows_after);
+    result.worse = result.chi2_after > result.before.chi2;
+    if (result.worse && options.mode == FitMode::free) {
+        // A free fit worse than the weights it started from has met sets
+        // that are dependent at 32-bit precision, where the solution is
+        // unstable (the conditioning names them when asked with the
+        // non-negative fit); such a fit is not suggested at all.
+        return "the free fit gives chi-squared " + shortest_text(result.chi2_after) +
+               ", above the current " + shortest_text(result.before.chi2) +
+               " (sets dependent at 32-bit precision?); no weights are suggested";
+    }
     std::int64_t moved = 0;
     for (const bool held : solution.at_bound) {
         moved += held ? 0 : 1;

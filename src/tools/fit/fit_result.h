@@ -65,6 +65,10 @@ struct FitResult {
     // not at a bound.
     double chi2_after = 0;
     Goodness after;
+    // chi2_after above before.chi2: the fit is worse than the weights of
+    // "synthesis.txt" (rounding to 32-bit reals can do that to a fit that is
+    // already at its optimum). Said with the result; never written.
+    bool worse = false;
     // The compared rows with the new files: S(I) as the run would map it
     // (the fitted model a page draws beside the run's).
     std::vector<ComparedRow> rows_after;
@@ -74,8 +78,9 @@ struct FitResult {
 
 // The fit of `fit` and of `report --fit`, with `dir` the data directory. The
 // result is the report of a refusal: no component set, a weight or ref_a
-// beyond the 32-bit range, a scale that comes out at 0 or below, or a fault
-// of the run's arithmetic with the fitted values.
+// beyond the 32-bit range, a scale that comes out at 0 or below, a fault of
+// the run's arithmetic with the fitted values, or a free fit whose
+// chi-squared is above the current one.
 std::optional<std::string> fit_comparison(const Comparison& comparison, const std::string& dir,
                                           const FitOptions& options, FitResult& result);
 

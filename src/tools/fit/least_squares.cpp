@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace linesynth::tools {
 namespace {
@@ -49,7 +48,7 @@ Reduced reduced(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     }
     Eigen::MatrixXd augmented(a.rows(), n + 1);
     augmented << a, b;
-    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(std::move(augmented));
+    const Eigen::HouseholderQR<Eigen::MatrixXd> qr(augmented);
     const Eigen::MatrixXd r = qr.matrixQR().topRows(n + 1).triangularView<Eigen::Upper>();
     return {r.leftCols(n), r.col(n)};
 }

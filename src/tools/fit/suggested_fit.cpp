@@ -16,6 +16,7 @@ std::optional<std::string> suggest_weights(const Comparison& comparison, const s
     suggested.weights = result.weights;
     suggested.before = result.before;
     suggested.chi2_after = result.chi2_after;
+    suggested.worse = result.worse;
     return std::nullopt;
 }
 

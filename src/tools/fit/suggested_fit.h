@@ -28,6 +28,10 @@ struct SuggestedFit {
     std::vector<float> weights;
     FitStatistics before;
     double chi2_after = 0;
+    // chi2_after above before.chi2: the suggestion is worse than the weights
+    // of "synthesis.txt" (rounding to 32-bit reals can do that to a fit that
+    // is already at its optimum). Said with the result; never written.
+    bool worse = false;
 };
 
 // fit_comparison (fit_result.h) with the weights alone, for `report --fit`,

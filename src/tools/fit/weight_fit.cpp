@@ -1,5 +1,6 @@
 #include "tools/fit/weight_fit.h"
 
+#include "reports/integral.h"
 #include "reports/scales.h"
 
 namespace linesynth::tools {
@@ -17,6 +18,12 @@ std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& k
     }
     return guarded([&] {
         resynthesize(*store, kept.continuum_count, sets);
+        // The run's integral of this spectrum, for its fault only: a weight
+        // whose spectrum integrates beyond the 32-bit range is refused by the
+        // run, so it must not be suggested either.
+        float integral = 0;
+        trapezoid_integral(integral, store->synthetic, data.store->wavelengths,
+                           data.store->point_count);
         rows = like;
         for (ComparedRow& row : rows) {
             row.synthetic = mapped_synthetic(scales, data.calibration, store->synthetic[row.index]);

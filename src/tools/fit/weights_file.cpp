@@ -1,25 +1,10 @@
 #include "tools/fit/weights_file.h"
 
-#include "inputs/input_files.h"
-#include "platform/platform.h"
+#include <limits>
+
 #include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
-namespace {
-
-bool write_whole(const std::string& path, std::string_view text) {
-    const platform::OpenedFile file = platform::create_file(path);
-    if (!file.handle) {
-        return false;
-    }
-    const bool written =
-        platform::write_at(file.handle, 0, text.data(), text.size()) == platform::IoFailure::none &&
-        platform::flush_file(file.handle) == platform::IoFailure::none;
-    platform::close(file.handle);
-    return written;
-}
-
-}  // namespace
 
 std::string weights_file_text(const std::vector<float>& weights) {
     std::string text = std::to_string(weights.size()) + "\r\n";
@@ -33,53 +18,87 @@ std::string scale_file_text(float ref_a, float ref_b) {
     return shortest_text(ref_a) + "\r\n" + shortest_text(ref_b) + "\r\n";
 }
 
-std::optional<std::string> replace_data_files(const std::string& dir,
-                                              const std::vector<DataFile>& files,
-                                              std::string& failed) {
-    std::vector<std::string> paths;
-    for (const DataFile& file : files) {
-        paths.push_back(dir + file.name);
+std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
+                                               platform::DirectoryLock& lock) {
+    const platform::FileOutcome outcome = platform::lock_directory(dir, wait, lock);
+    if (outcome.fault == platform::FileFault::locked) {
+        return platform::fault_text(outcome) + "; nothing was written (--wait waits for it)";
     }
-    const auto remove_new = [&] {
-        for (const std::string& path : paths) {
-            platform::remove_file(path + ".new");
-        }
-    };
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        if (!write_whole(paths[k] + ".new", files[k].text)) {
-            remove_new();
-            failed = paths[k];
-            return "cannot write " + paths[k] + ".new";
-        }
-    }
-    for (const std::string& path : paths) {
-        if (platform::copy_file(path, path + ".bak") != platform::IoFailure::none) {
-            remove_new();
-            failed = path;
-            return "cannot copy " + path + " to " + path + ".bak";
-        }
-    }
-    for (std::size_t k = 0; k < paths.size(); ++k) {
-        if (platform::rename_file(paths[k] + ".new", paths[k]) != platform::IoFailure::none) {
-            remove_new();
-            failed = paths[k];
-            std::string report = "cannot rename " + paths[k] + ".new to " + paths[k];
-            for (std::size_t done = 0; done < k; ++done) {
-                const bool restored = platform::copy_file(paths[done] + ".bak", paths[done]) ==
-                                      platform::IoFailure::none;
-                report += "; " + paths[done] +
-                          (restored ? " is put back as it was"
-                                    : " is replaced, its old text is in " + paths[done] + ".bak");
-            }
-            return report;
-        }
+    if (outcome) {
+        return platform::fault_text(outcome);
     }
     return std::nullopt;
 }
 
-std::optional<std::string> replace_weights_file(const std::string& dir, std::string_view text) {
-    std::string failed;
-    return replace_data_files(dir, {{weights_file_name, std::string(text)}}, failed);
+std::string backup_name(const std::string& dir, const std::string& name) {
+    std::string backup = name + ".bak";
+    for (int number = 1; platform::entry_exists(dir + backup); ++number) {
+        backup = name + ".bak." + std::to_string(number);
+    }
+    return backup;
+}
+
+std::optional<std::string> replace_data_files(const std::string& dir,
+                                              const std::vector<NewDataFile>& files,
+                                              std::vector<ReplacedFile>& replaced) {
+    replaced.clear();
+    std::vector<platform::StagedFile> staged(files.size());
+    std::vector<std::optional<std::string>> old_bytes(files.size());
+    std::vector<std::string> made_backups;
+    // Every failure before the renames leaves the directory as it was.
+    const auto undo = [&](const platform::FileOutcome& outcome) {
+        for (platform::StagedFile& file : staged) {
+            platform::discard_staged(file);
+        }
+        for (const std::string& backup : made_backups) {
+            platform::remove_file(backup);
+        }
+        return platform::fault_text(outcome);
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string path = dir + files[i].name;
+        if (const auto outcome = platform::stage_file(path, files[i].text, staged[i])) {
+            return undo(outcome);
+        }
+        if (!platform::entry_exists(path)) {
+            continue;  // a new file: nothing to keep
+        }
+        old_bytes[i].emplace();
+        if (const auto outcome = platform::read_whole_file(
+                path, std::numeric_limits<std::size_t>::max(), *old_bytes[i])) {
+            return undo(outcome);
+        }
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!old_bytes[i]) {
+            replaced.push_back({files[i].name, ""});
+            continue;
+        }
+        const std::string backup = backup_name(dir, files[i].name);
+        if (const auto outcome =
+                platform::create_new_file(dir + backup, *old_bytes[i], dir + files[i].name)) {
+            return undo(outcome);
+        }
+        made_backups.push_back(dir + backup);
+        replaced.push_back({files[i].name, backup});
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (const auto outcome = platform::commit_staged(staged[i])) {
+            for (std::size_t earlier = 0; earlier < i; ++earlier) {
+                if (old_bytes[earlier]) {
+                    platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
+                } else {
+                    platform::remove_file(dir + files[earlier].name);
+                }
+            }
+            for (std::size_t later = i + 1; later < files.size(); ++later) {
+                platform::discard_staged(staged[later]);
+            }
+            replaced.clear();
+            return platform::fault_text(outcome) + "; the backups are kept";
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace linesynth::tools

@@ -1,11 +1,24 @@
-// The weights file and the scale file that a fit suggests, and their
-// replacement of those in the data directory.
+// The weights file that a fit suggests, and the locked, all-or-nothing
+// replacement of data files in the data directory with numbered backups.
+//
+// The sequence of `fit --write` (and of any command that rewrites data files):
+//   platform::DirectoryLock lock;
+//   if (auto refused = lock_data_directory(dir, wait, lock)) ...  // first of all
+//   ... load the directory, fit ...
+//   std::vector<ReplacedFile> done;
+//   if (auto refused = replace_data_files(dir, {{"synthesis.txt", text}}, done)) ...
+//   done[0].backup -> "synthesis.txt.bak" (or ".bak.1", ... when taken)
+// The lock is held from before the first reading to after the last rename, so
+// that two writers never interleave; a run that reads meanwhile sees each file
+// either old or new, whole, as the rename guarantees.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/whole_files.h"
 
 namespace linesynth::tools {
 
@@ -15,29 +28,43 @@ namespace linesynth::tools {
 //   weights 0.5f, 0.3f -> "2\r\n0.5\r\n0.3\r\n"
 std::string weights_file_text(const std::vector<float>& weights);
 
-// ref_a, then ref_b, one record each, the shortest exact texts:
+// The scale file: ref_a, then ref_b, one record each, the shortest exact
+// texts, CR LF:
 //   1.03125f, 0.0f -> "1.03125\r\n0\r\n"
 std::string scale_file_text(float ref_a, float ref_b);
 
-struct DataFile {
+// Locks the data directory `dir` (ending in its separator) for the whole
+// read-fit-replace sequence. Without `wait` a directory locked by another
+// writer is refused at once:
+//   "/d/ is locked by another linesynth-tools --write; nothing was written
+//    (--wait waits for it)"
+std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
+                                               platform::DirectoryLock& lock);
+
+// The first free backup name of `name`: "NAME.bak", else "NAME.bak.1",
+// "NAME.bak.2", ...: a backup is never overwritten, so that the weights set by
+// hand stay in the first one whatever the later writes.
+std::string backup_name(const std::string& dir, const std::string& name);
+
+struct NewDataFile {
     std::string name;  // in the data directory, e.g. "synthesis.txt"
-    std::string text;
+    std::string text;  // its new bytes
 };
 
-// Replaces the named files of `dir` (ending in its separator), all or none:
-// each is written whole to "<name>.new" and flushed, then each old file is
-// copied to "<name>.bak", then each new one renamed over its old one. When a
-// write or copy fails, no data file has changed and the new files are
-// removed. When a rename fails, the files renamed before it are put back from
-// their copies. The result is the report of the failing step, naming the file,
-// and `failed` receives the path of that file:
-//   "cannot write /d/qdqd.txt.new"
-//   "cannot rename /d/qdqd.txt.new to /d/qdqd.txt; /d/synthesis.txt is put back as it was"
-std::optional<std::string> replace_data_files(const std::string& dir,
-                                              const std::vector<DataFile>& files,
-                                              std::string& failed);
+struct ReplacedFile {
+    std::string name;
+    std::string backup;  // its backup's name in the same directory; "" when it was new
+};
 
-// replace_data_files of "synthesis.txt" alone.
-std::optional<std::string> replace_weights_file(const std::string& dir, std::string_view text);
+// Replaces the files of `dir` named in `files`, all or none, under the lock of
+// lock_data_directory: each existing file must be a regular file that is not
+// read-only (else refused, nothing touched); every new file is staged first,
+// then each old file is copied to a new backup (backup_name), then the new
+// files are renamed into place. When a rename fails after others succeeded,
+// those are put back from the old bytes. The result is the one-line report of
+// the failing step; `replaced` lists the backups on success.
+std::optional<std::string> replace_data_files(const std::string& dir,
+                                              const std::vector<NewDataFile>& files,
+                                              std::vector<ReplacedFile>& replaced);
 
 }  // namespace linesynth::tools

@@ -102,6 +102,10 @@ void put_weights(std::string& out, const ReportData& data) {
                        shortest(fit.chi2_before));
         put_number_row(out, "chi2_after", "chi-squared with the suggested weights",
                        shortest(fit.chi2_after));
+        if (fit.chi2_after > fit.chi2_before) {
+            put_number_row(out, "worse", "the suggested weights",
+                           "do not lower chi-squared; keep those of synthesis.txt");
+        }
         put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.at_bound));
         put_number_row(out, "rank", "rank of the fit", shortest(fit.rank));
         if (!fit.dependent.empty()) {

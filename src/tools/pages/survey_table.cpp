@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/platform.h"
+#include "platform/whole_files.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"

@@ -1,0 +1,226 @@
+// POSIX implementation of the companion's whole files.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/whole_files.h"
+
+namespace linesynth::platform {
+namespace {
+
+constexpr int common_flags = O_CLOEXEC | O_NOCTTY;
+
+bool write_whole(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The permission bits of a new file: 0666 less the process's umask, which
+// can only be read by setting it.
+mode_t new_file_mode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The temporary beside `target`, created by mkostemp (O_CREAT | O_EXCL: never
+// an existing file, never through a link), written, flushed, given `mode`.
+FileOutcome write_temporary(const std::string& target, std::string_view bytes, mode_t mode,
+                            std::string& temporary) {
+    std::string name = target + ".new-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return {FileFault::create, target};
+    }
+    const bool written = write_whole(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        ::unlink(name.c_str());
+        return {FileFault::write, name};
+    }
+    temporary = name;
+    return {};
+}
+
+// The directory of `path`, for flushing a rename to the device.
+std::string parent_of(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void sync_directory_of(const std::string& path) {
+    const int fd = ::open(parent_of(path).c_str(), O_RDONLY | O_DIRECTORY | common_flags);
+    if (fd >= 0) {
+        ::fsync(fd);  // best effort: some file systems refuse it on a directory
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+FileOutcome read_whole_file(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    // No O_NONBLOCK: a FIFO waits for its writer, as `--mask <(...)` needs.
+    const int fd = ::open(path.c_str(), O_RDONLY | common_flags);
+    if (fd < 0) {
+        return {FileFault::read, path};
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);  // a directory (EISDIR), a device error, ...
+            bytes.clear();
+            return {FileFault::read, path};
+        }
+        if (n == 0) {
+            break;
+        }
+        if (static_cast<std::size_t>(n) > limit - bytes.size()) {
+            ::close(fd);
+            bytes.clear();
+            return {FileFault::too_large, path};
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return {};
+}
+
+bool entry_exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+void remove_file(const std::string& path) {
+    ::unlink(path.c_str());
+}
+
+FileOutcome stage_file(const std::string& target, std::string_view bytes, StagedFile& staged) {
+    staged = StagedFile{target, ""};
+    mode_t mode = 0;
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            return {FileFault::not_regular, target};
+        }
+        if ((info.st_mode & 0222) == 0) {
+            return {FileFault::read_only, target};
+        }
+        mode = info.st_mode & 07777;
+    } else if (errno == ENOENT) {
+        mode = new_file_mode();
+    } else {
+        return {FileFault::read, target};
+    }
+    return write_temporary(target, bytes, mode, staged.temporary);
+}
+
+FileOutcome commit_staged(StagedFile& staged) {
+    if (staged.temporary.empty()) {
+        return {FileFault::rename, staged.target};
+    }
+    const bool renamed = ::rename(staged.temporary.c_str(), staged.target.c_str()) == 0;
+    if (!renamed) {
+        ::unlink(staged.temporary.c_str());
+    }
+    staged.temporary.clear();
+    if (!renamed) {
+        return {FileFault::rename, staged.target};
+    }
+    sync_directory_of(staged.target);
+    return {};
+}
+
+void discard_staged(StagedFile& staged) {
+    if (!staged.temporary.empty()) {
+        ::unlink(staged.temporary.c_str());
+        staged.temporary.clear();
+    }
+}
+
+FileOutcome create_new_file(const std::string& target, std::string_view bytes,
+                            const std::string& permissions_of) {
+    if (entry_exists(target)) {
+        return {FileFault::exists, target};
+    }
+    mode_t mode = new_file_mode();
+    struct stat original {};
+    if (!permissions_of.empty() && ::stat(permissions_of.c_str(), &original) == 0) {
+        mode = original.st_mode & 07777;
+    }
+    std::string temporary;
+    if (FileOutcome outcome = write_temporary(target, bytes, mode, temporary)) {
+        return outcome;
+    }
+    // link() gives the complete file its name only when the name is free;
+    // a file system without hard links gets the rename, the name having been
+    // found free just above.
+    int result = ::link(temporary.c_str(), target.c_str());
+    const int error = errno;
+    if (result != 0 && error != EEXIST && !entry_exists(target)) {
+        result = ::rename(temporary.c_str(), target.c_str());
+    }
+    ::unlink(temporary.c_str());
+    if (result != 0) {
+        return {error == EEXIST ? FileFault::exists : FileFault::rename, target};
+    }
+    sync_directory_of(target);
+    return {};
+}
+
+void DirectoryLock::release() {
+    if (native != -1) {
+        ::close(static_cast<int>(native));  // closing releases the lock
+        native = -1;
+    }
+}
+
+FileOutcome lock_directory(const std::string& dir, bool wait, DirectoryLock& lock) {
+    lock.release();
+    const std::string path = dir.empty() ? "." : dir;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | common_flags);
+    if (fd < 0) {
+        return {FileFault::lock, path};
+    }
+    // flock on the directory itself: every file in it is renamed, never the
+    // directory, so no rename takes a writer out from under the lock.
+    while (::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB)) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        const int error = errno;
+        ::close(fd);
+        return {error == EWOULDBLOCK ? FileFault::locked : FileFault::lock, path};
+    }
+    lock.native = fd;
+    return {};
+}
+
+std::string directory_path(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') {
+        dir.push_back('/');
+    }
+    return dir;
+}
+
+}  // namespace linesynth::platform

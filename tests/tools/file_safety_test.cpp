@@ -1,0 +1,157 @@
+// The companion never loses a user's file: one row per way it once did,
+// through the real binary on a copy of the example data. Each row is a shell
+// script (POSIX sh) with $T the binary, $D the data directory (with its
+// separator), $S a scratch directory; it sets things up, runs $T, and ends in
+// its checks. The row passes when the script exits 0, so every check is a
+// command that fails when the file was lost or touched.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+
+namespace linesynth::tools {
+namespace {
+
+using linesynth::testing::TempDir;
+
+struct SafetyRow {
+    const char* fault;
+    const char* script;
+};
+
+// Shared by the scripts: the status and standard error of one run.
+//   run ARGS...        -> $status, $err (standard output goes to $S/out);
+//                         a run that hangs ends after 60 s with status 124
+//   expect STATUS TEXT -> fails unless the run ended with STATUS and its
+//                         standard error holds TEXT
+constexpr const char* helpers = R"sh(
+run() { timeout 60 "$T" "$@" >"$S/out" 2>"$S/err"; status=$?; err=$(cat "$S/err"); }
+expect() {
+  [ "$status" = "$1" ] || { echo "status $status, not $1: $err"; exit 1; }
+  case "$err" in *"$2"*) ;; *) echo "standard error without \"$2\": $err"; exit 1;; esac
+}
+cp "$D/synthesis.txt" "$S/hand-set"
+)sh";
+
+const SafetyRow rows[] = {
+    {"-o naming a device replaced it with a regular file",
+     R"sh(run plot --dir "$D" -o /dev/full
+          expect 1 "/dev/full is not a regular file; it is left alone"
+          test -c /dev/full)sh"},
+    {"-o naming a FIFO replaced it with a regular file",
+     R"sh(mkfifo "$S/pipe"
+          run report --dir "$D" -o "$S/pipe"
+          expect 1 "is not a regular file; it is left alone"
+          test -p "$S/pipe")sh"},
+    {"a link at FILE.new had its target overwritten, and FILE became the link",
+     R"sh(echo victim >"$S/victim"; ln -s "$S/victim" "$S/out.svg.new"
+          run plot --dir "$D" -o "$S/out.svg"
+          expect 0 ""
+          [ "$(cat "$S/victim")" = victim ] && test -f "$S/out.svg" && ! test -L "$S/out.svg")sh"},
+    {"a link at synthesis.txt.bak had the old weights written through it",
+     R"sh(echo victim >"$S/victim"; ln -s "$S/victim" "$D/synthesis.txt.bak"
+          run fit --dir "$D" --write
+          expect 0 "the old file is synthesis.txt.bak.1"
+          [ "$(cat "$S/victim")" = victim ] && test -L "$D/synthesis.txt.bak"
+          cmp "$D/synthesis.txt.bak.1" "$S/hand-set")sh"},
+    {"two fit --write at once tore synthesis.txt or lost the hand-set weights",
+     R"sh("$T" fit --dir "$D" >"$S/fitted"
+          for round in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+            rm -f "$D"/synthesis.txt.bak*; cp "$S/hand-set" "$D/synthesis.txt"
+            "$T" fit --dir "$D" --write 2>"$S/err1" & "$T" fit --dir "$D" --write --wait 2>"$S/err2"
+            second=$?; wait $!; first=$?
+            [ "$second" = 0 ] || { echo "round $round: --wait gave $second"; exit 1; }
+            [ "$first" = 0 ] || grep -q "is locked by another linesynth-tools --write" "$S/err1" ||
+              { echo "round $round: $(cat "$S/err1")"; exit 1; }
+            cmp -s "$D/synthesis.txt" "$S/fitted" || { echo "round $round: torn"; exit 1; }
+            cmp -s "$D/synthesis.txt.bak" "$S/hand-set" || { echo "round $round: lost"; exit 1; }
+          done)sh"},
+    {"a second fit --write put the first one's weights into .bak",
+     R"sh(run fit --dir "$D" --write; expect 0 "the old file is synthesis.txt.bak"
+          run fit --dir "$D" --write; expect 0 "the old file is synthesis.txt.bak.1"
+          cmp "$D/synthesis.txt.bak" "$S/hand-set")sh"},
+    {"a read-only synthesis.txt was replaced without a word",
+     R"sh(chmod a-w "$D/synthesis.txt"
+          run fit --dir "$D" --write
+          expect 1 "synthesis.txt is read-only; it is left alone"
+          cmp "$D/synthesis.txt" "$S/hand-set" && ! test -e "$D/synthesis.txt.bak")sh"},
+    {"fit --write gave the new file and the backup the default permissions",
+     R"sh(chmod 600 "$D/synthesis.txt"
+          run fit --dir "$D" --write
+          expect 0 "the old file is synthesis.txt.bak"
+          [ "$(stat -c %a "$D/synthesis.txt")" = 600 ] && [ "$(stat -c %a "$D/synthesis.txt.bak")" = 600 ])sh"},
+    {"-o naming an input, or its .new name, replaced it",
+     R"sh(cp "$D/vlt.txt" "$S/vlt"
+          run plot --dir "$D" -o "$D/vlt.txt"
+          expect 1 "vlt.txt is a file that linesynth or linesynth-tools reads or writes"
+          run plot --dir "$D" -o "$D/vlt.txt.new"
+          expect 1 "vlt.txt.new is a file that linesynth or linesynth-tools reads or writes"
+          cmp "$D/vlt.txt" "$S/vlt" && ! test -e "$D/vlt.txt.new")sh"},
+    {"report --mask m.new -o m moved the mask onto the output",
+     R"sh(echo "6541.05 6541.05" >"$S/m.new"
+          run report --dir "$D" --mask "$S/m.new" -o "$S/m"
+          expect 0 ""
+          [ "$(cat "$S/m.new")" = "6541.05 6541.05" ])sh"},
+    {"-o naming the summary page or a backup wiped it",
+     R"sh(cp "$D/vltOut.htm" "$S/summary"; echo old >"$D/synthesis.txt.bak"
+          run report --dir "$D" -o "$D/vltOut.htm"
+          expect 1 "is a file that linesynth or linesynth-tools reads or writes"
+          run plot --dir "$D" -o "$D/synthesis.txt.bak"
+          expect 1 "is a file that linesynth or linesynth-tools reads or writes"
+          cmp "$D/vltOut.htm" "$S/summary" && [ "$(cat "$D/synthesis.txt.bak")" = old ])sh"},
+    {"empty --dir meant the default directory, an empty --mask no mask",
+     R"sh(run fit --dir "" --write; expect 2 "--dir: an empty value names no file"
+          run stats --dir "$D" --mask ""; expect 2 "--mask: an empty value names no file"
+          run plot --dir "$D" -o ""; expect 2 "an empty value names no file")sh"},
+    {"a directory as --mask ended in an uncaught exception (status 134)",
+     R"sh(run stats --dir "$D" --mask "$S"
+          expect 1 ": cannot read the mask file"
+          [ "$(wc -l <"$S/err")" = 1 ])sh"},
+    {"--mask /dev/zero read until memory ran out",
+     R"sh(run stats --dir "$D" --mask /dev/zero
+          expect 1 "/dev/zero is larger than 64 MiB")sh"},
+    {"a mask written with a row's own wavelength text excluded nothing",
+     R"sh(echo "6541.05 6541.05" >"$S/mask"
+          run stats --dir "$D" --mask "$S/mask"
+          expect 0 ""
+          grep -q "^compared rows: *399$" "$S/out")sh"},
+    {"a mask starting with a byte-order mark was refused",
+     R"sh(printf '\357\273\2776541.05 6541.05\n' >"$S/mask"
+          run stats --dir "$D" --mask "$S/mask"
+          expect 0 ""
+          grep -q "^compared rows: *399$" "$S/out")sh"},
+    {"a FIFO mask hung report, or was listed as 0 bytes with the empty digest",
+     R"sh(mkfifo "$S/mask"; (echo "6541.05 6541.05" >"$S/mask" &)
+          run report --dir "$D" --mask "$S/mask" -o "$S/page.html"
+          expect 0 ""
+          grep -q "fbd01c0c8294c6eb74ffa324e6c670b66028d39ad57b012c2ea8c4f98c949c9d" "$S/page.html")sh"},
+    {"a failed write to standard output still exited 0",
+     R"sh("$T" fit --dir "$D" >/dev/full 2>"$S/err"; status=$?; err=$(cat "$S/err")
+          expect 1 "cannot write standard output")sh"},
+};
+
+TEST(FileSafety, EveryRowLeavesTheUsersFilesAlone) {
+    for (const SafetyRow& row : rows) {
+        SCOPED_TRACE(row.fault);
+        TempDir data;
+        TempDir scratch;
+        std::filesystem::copy(LINESYNTH_EXAMPLE_DATA, data.path(),
+                              std::filesystem::copy_options::recursive);
+        const std::string script = std::string(helpers) + row.script;
+        linesynth::testing::write_file(scratch.file("row.sh"), script);
+        const std::string command = "T='" + std::string(LINESYNTH_TOOLS_BINARY) + "' D='" +
+                                    data.dir_with_separator() + "' S='" + scratch.path().string() +
+                                    "' sh " + scratch.file("row.sh") + " >" + scratch.file("log") +
+                                    " 2>&1";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << linesynth::testing::read_file(scratch.file("log"));
+    }
+}
+
+}  // namespace
+}  // namespace linesynth::tools
