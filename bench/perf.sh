@@ -16,12 +16,18 @@
 #      "linesynth-tools fit" and "fit --scale" on the same data are timed in
 #      the same rounds; then "fit --scale --realizations 1000" on the example
 #      data with its sigma file, pinned to one core;
-#   3. with --callgrind, counts instructions with valgrind's callgrind (see
+#   3. times "linesynth-tools survey --fit" over SURVEY_COPIES copies of the
+#      example (examples/make_example_data.py --survey) with --jobs 1 and
+#      --jobs 2, and gives the directories per second on one core and the
+#      speed-up of two threads (checked only on a machine with two cores);
+#   4. with --callgrind, counts instructions with valgrind's callgrind (see
 #      callgrind_figures below for what they mean).
 # It exits with status 1 when a digest differs, the ratio of the medians
 # exceeds MAX_RATIO, fit or fit --scale takes more than MAX_FIT_RATIO times as
-# long as linesynth, or the realizations more than MAX_REALIZATIONS_MS, having
-# printed the figures either way.
+# long as linesynth, the realizations more than MAX_REALIZATIONS_MS, the
+# survey reads fewer than MIN_SURVEY_RATE directories a second on one core,
+# or two threads are less than MIN_SURVEY_SPEEDUP times as fast as one,
+# having printed the figures either way.
 #
 # Needs cmake, g++, make, hyperfine and python3 (valgrind for --callgrind):
 #   apt-get install cmake g++ make hyperfine python3 valgrind
@@ -30,6 +36,9 @@ set -euo pipefail
 readonly MAX_RATIO=1.8
 readonly MAX_FIT_RATIO=3
 readonly MAX_REALIZATIONS_MS=2000
+readonly MIN_SURVEY_RATE=200
+readonly MIN_SURVEY_SPEEDUP=1.7
+readonly SURVEY_COPIES=1000
 readonly ROUNDS=${ROUNDS:-5}
 readonly RUNS=${RUNS:-8}
 readonly WARMUP=3
@@ -132,6 +141,21 @@ print(f"{floor:.3f} {program:.3f} {program / floor:.3f} {len(times['floor'])} "
 EOF
 )
 
+echo "== Survey: survey --fit over $SURVEY_COPIES copies of the example, --jobs 1 and 2"
+python3 "$root/examples/make_example_data.py" --survey "$SURVEY_COPIES" "$work/survey"
+ls -d "$work"/survey/*/ >"$work/survey.txt"
+hyperfine --shell=none --style none --warmup 1 --runs "$ROUNDS" \
+  --export-json "$work/survey.json" \
+  --command-name jobs1 "$tools survey --fit --jobs 1 --from $work/survey.txt -o $work/survey1.ecsv" \
+  --command-name jobs2 "$tools survey --fit --jobs 2 --from $work/survey.txt -o $work/survey2.ecsv"
+cmp -s "$work/survey1.ecsv" "$work/survey2.ecsv" && survey_tables=same || survey_tables=DIFFERENT
+read -r survey_rate survey_speedup < <(python3 - "$work/survey.json" "$SURVEY_COPIES" <<'EOF'
+import json, statistics, sys
+times = {r["command"]: statistics.median(r["times"]) for r in json.load(open(sys.argv[1]))["results"]}
+print(f"{int(sys.argv[2]) / times['jobs1']:.0f} {times['jobs1'] / times['jobs2']:.2f}")
+EOF
+)
+
 # callgrind_figures: instructions (callgrind's Ir, the whole process from its
 # first instruction) of runs on variants of the data set, so that everything
 # but the work per value cancels out, start-up and the dynamic loader included:
@@ -181,6 +205,10 @@ printf '%-36s %s (at most %s)\n' "fit --scale / linesynth:" "$scaled_ratio" "$MA
 printf '%-36s %s ms (at most %s)\n' "example, 1000 realizations:" "$realizations_ms" \
   "$MAX_REALIZATIONS_MS"
 printf '%-36s %s KiB\n' "linesynth peak resident memory:" "$peak_kib"
+printf '%-36s %s/s (at least %s)\n' "survey --fit, one core:" "$survey_rate" "$MIN_SURVEY_RATE"
+printf '%-36s %s (at least %s on 2 cores; %s here)\n' "survey --jobs 2 / --jobs 1 speed:" \
+  "$survey_speedup" "$MIN_SURVEY_SPEEDUP" "$(nproc)"
+printf '%-36s %s\n' "survey tables, --jobs 1 and 2:" "$survey_tables"
 if $callgrind; then
   printf '%-36s %s\n' "instructions, whole run:" "$ir_all"
   awk -v a="$ir_all" -v b="$ir_one_set" -v c="$ir_one_row" -v d="$ir_all_rows" 'BEGIN {
@@ -205,6 +233,19 @@ if awk -v r="$scaled_ratio" -v m="$MAX_FIT_RATIO" 'BEGIN { exit !(r > m) }'; the
 fi
 if awk -v t="$realizations_ms" -v m="$MAX_REALIZATIONS_MS" 'BEGIN { exit !(t > m) }'; then
   echo "perf.sh: 1000 realizations take $realizations_ms ms, more than $MAX_REALIZATIONS_MS" >&2
+  status=1
+fi
+if awk -v r="$survey_rate" -v m="$MIN_SURVEY_RATE" 'BEGIN { exit !(r < m) }'; then
+  echo "perf.sh: the survey reads $survey_rate directories a second, fewer than $MIN_SURVEY_RATE" >&2
+  status=1
+fi
+if [ "$(nproc)" -ge 2 ] &&
+  awk -v r="$survey_speedup" -v m="$MIN_SURVEY_SPEEDUP" 'BEGIN { exit !(r < m) }'; then
+  echo "perf.sh: two survey threads are $survey_speedup times as fast as one, not $MIN_SURVEY_SPEEDUP" >&2
+  status=1
+fi
+if [ "$survey_tables" != same ]; then
+  echo "perf.sh: the survey tables of --jobs 1 and --jobs 2 differ" >&2
   status=1
 fi
 [ "$digests" = same ] || echo "perf.sh: the outputs differ from bench/expected.sha256" >&2

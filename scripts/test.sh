@@ -29,6 +29,8 @@ need_packages "${build_packages[@]}" \
   "chromium:chromium" \
   "node:nodejs" \
   "npm:npm" \
+  "parallel:parallel" \
+  "/usr/lib/python3/dist-packages/astropy:python3-astropy" \
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix" \
   "wine:wine"
 
@@ -36,7 +38,7 @@ need_packages "${build_packages[@]}" \
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 # In this run no check may skip for want of a program.
-export LINESYNTH_REQUIRE_WINE=1 LINESYNTH_REQUIRE_CHROMIUM=1
+export LINESYNTH_REQUIRE_WINE=1 LINESYNTH_REQUIRE_CHROMIUM=1 LINESYNTH_REQUIRE_ASTROPY=1
 
 step() {
   echo

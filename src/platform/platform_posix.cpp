@@ -2,6 +2,9 @@
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <poll.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -338,6 +341,16 @@ void setup_floating_point() {
     // x86-64 and AArch64 evaluate double in 53-bit significands natively; the
     // rounding direction is the only setting left to make.
     std::fesetround(FE_TONEAREST);
+}
+
+void keep_freed_memory() {
+#if defined(__GLIBC__)
+    // glibc returns the top of a heap above the trim threshold and maps large
+    // blocks of their own, unmapped at their release. Fixed thresholds above
+    // the sizes a survey uses keep both in the heap, for every thread's arena.
+    ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    ::mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+#endif
 }
 
 std::string data_directory() {

@@ -364,6 +364,10 @@ void setup_floating_point() {
     std::fesetround(FE_TONEAREST);
 }
 
+void keep_freed_memory() {
+    // Left to the Windows heap as it is.
+}
+
 std::string data_directory() {
     std::string result;
     if (utf8_file_names) {

@@ -25,6 +25,7 @@
 #include "tools/pages/markup_text.h"
 #include "tools/pages/plot_style.h"
 #include "tools/pages/svg_plot.h"
+#include "tools/pages/table_text.h"
 
 namespace linesynth::tools {
 namespace {
@@ -338,6 +339,78 @@ TEST(HeaderExamples, ExploreBase64OfHex) {
         SCOPED_TRACE(row.hex);
         EXPECT_EQ(base64_of_hex(row.hex), row.base64);
     }
+}
+
+// tools/pages/table_text.h and markup_text.h's one_line_text
+struct TextRow {
+    std::string input;
+    std::string expected;
+};
+
+TEST(HeaderExamples, TableTextYamlScalarReadsBackAsTheSameString) {
+    const std::vector<TextRow> rows = {
+        {"float64", "float64"},
+        {"synthesis.txt", "synthesis.txt"},
+        {"%", "\"%\""},
+        {"true", "\"true\""},
+        {"No", "\"No\""},
+        {"1.5", "\"1.5\""},
+        {"", "\"\""},
+        {"a: b", "\"a: b\""},
+        {"say \"x\"\\", "\"say \\\"x\\\"\\\\\""},
+        {"caf\xE9", "\"caf\xEF\xBF\xBD\""},
+    };
+    for (const TextRow& row : rows) {
+        SCOPED_TRACE(row.input);
+        EXPECT_EQ(yaml_scalar(row.input), row.expected);
+    }
+}
+
+TEST(HeaderExamples, TableTextYamlNumberReadsBackAsTheSameNumber) {
+    const std::vector<TextRow> rows = {
+        {"6537.8", "6537.8"}, {"1e+08", "1.0e+08"}, {"-1e-05", "-1.0e-05"}, {"2.5e+20", "2.5e+20"},
+        {"-inf", "-.inf"},    {"inf", ".inf"},      {"-nan", ".nan"},       {"12000", "12000"},
+    };
+    for (const TextRow& row : rows) {
+        SCOPED_TRACE(row.input);
+        EXPECT_EQ(yaml_number(row.input), row.expected);
+    }
+}
+
+TEST(HeaderExamples, TableTextOneLineTextReplacesWhatNoTableCellHolds) {
+    const std::vector<TextRow> rows = {
+        {"H-alpha \xC3\x85", "H-alpha \xC3\x85"},
+        {"caf\xE9", "caf\xEF\xBF\xBD"},
+        {"a\tb",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"a\r\n", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xC2\x85", "\xEF\xBF\xBD"},
+        {"\xC2\xA0", "\xC2\xA0"},
+        {"\x7F", "\xEF\xBF\xBD"},
+    };
+    for (const TextRow& row : rows) {
+        SCOPED_TRACE(row.input);
+        EXPECT_EQ(one_line_text(row.input), row.expected);
+    }
+}
+
+TEST(HeaderExamples, TableTextCellsAreQuotedWhereTheFormatNeedsIt) {
+    Table table;
+    table.columns = {{"name", ColumnType::string, "", ""}, {"x", ColumnType::float64, "", ""}};
+    table.rows = {{"a b", "1"}, {"c\"d", ""}, {"#e,f", "2"}};
+    EXPECT_EQ(csv_text(table), "name,x\na b,1\n\"c\"\"d\",\n\"#e,f\",2\n");
+    const std::string ecsv = ecsv_text(table);
+    EXPECT_EQ(ecsv.substr(ecsv.find("# schema")),
+              "# schema: astropy-2.0\nname x\n\"a b\" 1\n\"c\"\"d\" \"\"\n\"#e,f\" 2\n");
+}
+
+TEST(HeaderExamples, TableTextTheOutputNameGivesTheFormat) {
+    EXPECT_EQ(table_format("survey.ecsv"), TableFormat::ecsv);
+    EXPECT_EQ(table_format("survey.csv"), TableFormat::csv);
+    EXPECT_EQ(table_format(""), TableFormat::csv);
+    EXPECT_EQ(table_format("survey.txt"), std::nullopt);
+    EXPECT_EQ(table_format("ecsv"), std::nullopt);
 }
 
 }  // namespace

@@ -42,6 +42,13 @@ struct CommandOutput {
 //   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}
 CommandOutput refused(const std::string& reason);
 
+// `output` with another exit status, e.g. a refusal that is a usage error:
+//   with_status(refused("no directory"), 2) -> {2, "", "linesynth-tools: no directory\n"}
+inline CommandOutput with_status(CommandOutput output, int status) {
+    output.status = status;
+    return output;
+}
+
 // The same, and with `json` also the object on `out`:
 //   refused("no rows", true) -> out {"error":{"file":null,"message":"no rows","record":null}}
 CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {});

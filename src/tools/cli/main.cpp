@@ -16,6 +16,7 @@
 #include "platform/whole_files.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/page_commands.h"
+#include "tools/cli/survey_command.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ using linesynth::tools::CommandOptions;
 using linesynth::tools::CommandOutput;
 using linesynth::tools::PageOptions;
 using linesynth::tools::program_name;
+using linesynth::tools::SurveyCommand;
 
 constexpr int usage_status = 2;
 constexpr int failure_status = 1;
@@ -154,6 +156,49 @@ int run(std::vector<std::string> arguments) {
     explore->add_option("-o,--output", page.output, "the HTML file to write")
         ->required()
         ->check(named);
+    CLI::App* export_rows = app.add_subcommand(
+        "export", "write the compared rows as a table that Python and spreadsheets read");
+    add_request(*export_rows, page.request);
+    export_rows
+        ->add_option("-o,--output", page.output,
+                     "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard output)")
+        ->check(named);
+    export_rows->add_flag("--fit", page.fit, "add the model with the suggested weights");
+    export_rows->add_option("--wavelength-unit", page.wavelength_unit,
+                            "the unit of the wavelengths, as astropy spells it (e.g. Angstrom)");
+    export_rows->add_option("--flux-unit", page.flux_unit,
+                            "the unit of the fluxes, as astropy spells it");
+    SurveyCommand survey_command;
+    CLI::App* survey =
+        app.add_subcommand("survey", "one table row per data directory: statistics, fit, failures");
+    survey->add_option("dirs", survey_command.dirs, "data directories")->check(named);
+    survey
+        ->add_option("--from", survey_command.from,
+                     "a file of further data directories, one per line")
+        ->check(named);
+    survey
+        ->add_option("-o,--output", survey_command.output,
+                     "the table to write, FILE.ecsv or FILE.csv (default: CSV on standard output)")
+        ->check(named);
+    CLI::Option* survey_fit =
+        survey->add_flag("--fit", survey_command.table.fit,
+                         "fit the weights of each directory; add them with their errors");
+    survey->add_flag("--scale", survey_command.table.scale, "with --fit, fit ref_a as well")
+        ->needs(survey_fit);
+    survey
+        ->add_flag("--free", survey_command.table.free,
+                   "with --fit, allow negative weights (default: weights >= 0)")
+        ->needs(survey_fit);
+    survey
+        ->add_option("--mask-name", survey_command.table.mask_name,
+                     "a mask file that a directory may hold, used where present")
+        ->check(named);
+    survey
+        ->add_option("--sigma-name", survey_command.table.sigma_name,
+                     "a sigma file that a directory may hold, used where present")
+        ->check(named);
+    survey->add_option("--jobs", survey_command.jobs, "threads (default: one per core)")
+        ->check(CLI::Range(1, 4096));
 
     try {
         // CLI11 takes the arguments after the program's name, last first.
@@ -177,6 +222,9 @@ int run(std::vector<std::string> arguments) {
         return status == usage_status ? usage_status : failure_status;
     }
 
+    if (survey->parsed()) {
+        return printed(linesynth::tools::run_survey(survey_command));
+    }
     if (plot->parsed() || report->parsed()) {
         page.residuals_in_sigma = flags.residuals == "sigma";
         if (page.residuals_in_sigma && page.request.sigma_file.empty()) {
@@ -193,9 +241,10 @@ int run(std::vector<std::string> arguments) {
             }
         }
     }
-    std::string& dir = plot->parsed() || report->parsed() || explore->parsed()
-                           ? page.request.dir
-                           : options.request.dir;
+    std::string& dir =
+        plot->parsed() || report->parsed() || explore->parsed() || export_rows->parsed()
+            ? page.request.dir
+            : options.request.dir;
     dir = dir.empty() ? linesynth::platform::data_directory()
                       : linesynth::platform::directory_path(dir);
     page.version = LINESYNTH_VERSION;
@@ -211,11 +260,12 @@ int run(std::vector<std::string> arguments) {
             }
         };
     }
-    const CommandOutput output = stats->parsed()    ? linesynth::tools::run_stats(options)
-                                 : fit->parsed()    ? linesynth::tools::run_fit(options)
-                                 : plot->parsed()   ? linesynth::tools::run_plot(page)
-                                 : report->parsed() ? linesynth::tools::run_report(page)
-                                                    : linesynth::tools::run_explore(page);
+    const CommandOutput output = stats->parsed()     ? linesynth::tools::run_stats(options)
+                                 : fit->parsed()     ? linesynth::tools::run_fit(options)
+                                 : plot->parsed()    ? linesynth::tools::run_plot(page)
+                                 : report->parsed()  ? linesynth::tools::run_report(page)
+                                 : explore->parsed() ? linesynth::tools::run_explore(page)
+                                                     : linesynth::tools::run_export(page);
     return printed(output);
 }
 

@@ -11,7 +11,9 @@
 #include "platform/digest.h"
 #include "platform/whole_files.h"
 #include "tools/compare/comparison_figures.h"
+#include "tools/compare/failure_text.h"
 #include "tools/fit/fit_result.h"
+#include "tools/fit/weight_fit.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -293,6 +295,36 @@ ExploreData explore_data(const Comparison& comparison) {
     return page;
 }
 
+// The size and digest of each file the comparison read, in the order the run
+// reads them, then the mask and sigma files as they were read.
+std::optional<std::string> digest_files(const PageOptions& options, const Comparison& comparison,
+                                        std::vector<ReportFile>& files) {
+    std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
+    for (const auto& [name, path] :
+         input_files(options.request.dir, comparison.data->parameters.set_count)) {
+        std::string bytes;
+        if (const platform::FileOutcome outcome =
+                platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
+            return platform::fault_text(outcome);
+        }
+        listed.emplace_back(name, std::move(bytes));
+    }
+    if (!options.request.mask_file.empty()) {
+        listed.emplace_back(options.request.mask_file, comparison.mask_bytes);
+    }
+    if (!options.request.sigma_file.empty()) {
+        listed.emplace_back(options.request.sigma_file, comparison.sigma_bytes);
+    }
+    for (const auto& [name, bytes] : listed) {
+        const auto digest = platform::digest_bytes(bytes);
+        if (!digest) {
+            return "cannot compute the digest of " + name;
+        }
+        files.push_back({name, digest->size, hexadecimal(digest->sha256)});
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CommandOutput run_plot(const PageOptions& options) {
@@ -353,27 +385,8 @@ CommandOutput run_report(const PageOptions& options) {
     report.norm_b = data.store->norm_b;
     report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
-    std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
-    for (const auto& [name, path] : input_files(options.request.dir, data.parameters.set_count)) {
-        std::string bytes;
-        if (const platform::FileOutcome outcome =
-                platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
-            return refused(platform::fault_text(outcome));
-        }
-        listed.emplace_back(name, std::move(bytes));
-    }
-    if (!options.request.mask_file.empty()) {
-        listed.emplace_back(options.request.mask_file, comparison.mask_bytes);
-    }
-    if (!options.request.sigma_file.empty()) {
-        listed.emplace_back(options.request.sigma_file, comparison.sigma_bytes);
-    }
-    for (const auto& [name, bytes] : listed) {
-        const auto digest = platform::digest_bytes(bytes);
-        if (!digest) {
-            return refused("cannot compute the digest of " + name);
-        }
-        report.files.push_back({name, digest->size, hexadecimal(digest->sha256)});
+    if (auto reason = digest_files(options, comparison, report.files)) {
+        return refused(*reason);
     }
     report.version = options.version;
     if (auto reason = write_output(options.output, report_page(report))) {
@@ -399,6 +412,54 @@ CommandOutput run_explore(const PageOptions& options) {
     page.scale = options.scale;
     page.version = options.version;
     if (auto reason = write_output(options.output, explore_page(page))) {
+        return refused(*reason);
+    }
+    return {};
+}
+
+CommandOutput run_export(const PageOptions& options) {
+    const std::optional<TableFormat> format = table_format(options.output);
+    if (!format) {
+        return with_status(refused(options.output + ": the table's name must end in .ecsv or .csv"),
+                           2);
+    }
+    if (!options.output.empty()) {
+        if (auto reason = refused_output(options)) {
+            return refused(*reason);
+        }
+    }
+    Comparison comparison;
+    if (auto reason = load_comparison(options.request, comparison)) {
+        return refused(*reason);
+    }
+    const RunData& data = *comparison.data;
+    // Every comparable row, the masked ones included: the table marks them.
+    const std::vector<ComparedRow> rows =
+        compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
+                      {}, comparison.sigma);
+    std::vector<ComparedRow> fitted;
+    if (options.fit) {
+        SuggestedFit suggested;
+        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                          suggested)) {
+            return refused(*reason);
+        }
+        if (const auto failure = rebuilt_rows(data, *comparison.kept, suggested.weights,
+                                              data.scales, rows, fitted)) {
+            return refused("with the fitted weights: " + failure_text(*failure));
+        }
+    }
+    std::vector<ReportFile> files;
+    if (auto reason = digest_files(options, comparison, files)) {
+        return refused(*reason);
+    }
+    const std::string text = table_text(
+        export_table(comparison, rows, fitted, {options.wavelength_unit, options.flux_unit}, files),
+        *format);
+    if (options.output.empty()) {
+        return {0, text, ""};
+    }
+    if (auto reason = write_output(options.output, text)) {
         return refused(*reason);
     }
     return {};

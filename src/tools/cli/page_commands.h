@@ -14,19 +14,22 @@
 #include <string>
 
 #include "tools/cli/commands.h"
+#include "tools/pages/export_table.h"
 
 namespace linesynth::tools {
 
 struct PageOptions {
     ComparisonRequest request;
-    std::string output;       // the file to write
-    bool fit = false;         // the fitted model drawn, and on the page the suggested weights
-    bool free = false;        // the fit lets weights take any sign, as fit --free
-    bool scale = false;       // the fit fits ref_a too, as fit --scale; explore: a ref_a control
-    bool components = false;  // each set's contribution in a panel of its own
+    std::string output;                // the file to write
+    bool fit = false;                  // the fitted model drawn (export: as a column), and on the
+                                       // page the suggested weights
+    bool free = false;                 // the fit lets weights take any sign, as fit --free
+    bool scale = false;                // the fit fits ref_a too, as fit --scale;
+                                       // explore: a control for ref_a
+    bool components = false;           // each set's contribution in a panel of its own
     bool residuals_in_sigma = false;   // r / sigma instead of r (needs a sigma file)
     std::optional<std::string> title;  // instead of the title record of vlt.txt
-    std::string wavelength_unit;
+    std::string wavelength_unit;       // empty: none (axis labels, table units)
     std::string flux_unit;
     std::int32_t width = 960;  // pixels
     std::int32_t height = 600;
@@ -36,5 +39,10 @@ struct PageOptions {
 CommandOutput run_plot(const PageOptions& options);
 CommandOutput run_report(const PageOptions& options);
 CommandOutput run_explore(const PageOptions& options);
+
+// The compared rows of one directory as an ECSV or CSV table (export_table.h):
+// to the file named by -o, or as CSV on standard output. An output name that
+// ends in neither .ecsv nor .csv is a usage error (status 2).
+CommandOutput run_export(const PageOptions& options);
 
 }  // namespace linesynth::tools

@@ -67,7 +67,37 @@ std::optional<std::string> read_sigma(const std::string& path, const std::string
     return std::nullopt;
 }
 
+// The kind of what the run's first stage refused.
+struct KindOf {
+    Refusal operator()(const FileFailure&) const { return Refusal::input_file; }
+    Refusal operator()(const MathFailure&) const { return Refusal::floating_point; }
+    Refusal operator()(const CalibrationFailure&) const { return Refusal::calibration; }
+    Refusal operator()(const CountFailure&) const { return Refusal::too_large; }
+};
+
 }  // namespace
+
+std::string_view refusal_name(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::none:
+            return "ok";
+        case Refusal::mask_file:
+            return "mask_file";
+        case Refusal::input_file:
+            return "input_file";
+        case Refusal::floating_point:
+            return "floating_point";
+        case Refusal::calibration:
+            return "calibration";
+        case Refusal::too_large:
+            return "too_large";
+        case Refusal::sigma_file:
+            return "sigma_file";
+        case Refusal::no_rows:
+            return "no_rows";
+    }
+    return "failed";
+}
 
 std::optional<std::string> load_comparison(const ComparisonRequest& request, Comparison& comparison,
                                            RefusalPlace* place) {
@@ -77,10 +107,12 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         where.file = request.mask_file;
         if (auto refused =
                 read_option_file(request.mask_file, "mask file", comparison.mask_bytes)) {
+            comparison.refusal = Refusal::mask_file;
             return refused;
         }
         if (auto refused = read_mask(request.mask_file, comparison.mask_bytes, comparison.mask,
                                      where.record)) {
+            comparison.refusal = Refusal::mask_file;
             return refused;
         }
     }
@@ -88,11 +120,13 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         where = {request.sigma_file, 0};
         if (auto refused =
                 read_option_file(request.sigma_file, "sigma file", comparison.sigma_bytes)) {
+            comparison.refusal = Refusal::sigma_file;
             return refused;
         }
     }
     if (const auto failure =
             compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
+        comparison.refusal = std::visit(KindOf{}, *failure);
         if (const auto* file = std::get_if<FileFailure>(&*failure)) {
             where = {file->file_name, file->record};
         } else if (const auto* count = std::get_if<CountFailure>(&*failure)) {
@@ -110,6 +144,7 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         where.file = request.sigma_file;
         if (auto refused = read_sigma(request.sigma_file, comparison.sigma_bytes, rows,
                                       comparison.sigma, where.record)) {
+            comparison.refusal = Refusal::sigma_file;
             return refused;
         }
     }
@@ -118,12 +153,14 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
                       comparison.mask, comparison.sigma);
     if (comparison.rows.empty()) {
+        comparison.refusal = Refusal::no_rows;
         return "no compared rows left (observed count " +
                std::to_string(comparison.kept->observed_count) + ", point count " +
                std::to_string(data.store->point_count) + ", " + std::to_string(rows) +
                " rows masked)";
     }
     if (const ComparedRow* bad = first_bad_sigma(comparison.rows)) {
+        comparison.refusal = Refusal::sigma_file;
         // The report names the row: the free-form file need not hold one
         // value per record.
         where = {request.sigma_file, 0};

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stages/compute_stage.h"
@@ -21,6 +22,23 @@ struct ComparisonRequest {
     std::string sigma_file;  // empty: unit sigmas
 };
 
+// What refused a data directory, so that a table of many directories can
+// tell the kinds of failure apart without parsing the report.
+enum class Refusal {
+    none,
+    mask_file,       // the mask file is missing, unreadable, or holds a bad line
+    input_file,      // the run's reader refused a file of the directory
+    floating_point,  // the run's arithmetic faulted
+    calibration,     // a calibration conversion refuses the calibration
+    too_large,       // more rows or component sets than the tables hold
+    sigma_file,      // the sigma file is unreadable, short, or holds a bad sigma
+    no_rows,         // no compared row is left
+};
+
+// The name a table shows for the kind:
+//   Refusal::input_file -> "input_file";  Refusal::no_rows -> "no_rows"
+std::string_view refusal_name(Refusal refusal);
+
 struct Comparison {
     std::unique_ptr<RunData> data = std::make_unique<RunData>();
     std::unique_ptr<KeptColumns> kept = std::make_unique<KeptColumns>();
@@ -29,6 +47,7 @@ struct Comparison {
     std::vector<MaskRange> mask;
     std::vector<float> sigma;  // sigma(I) at [I - 1] for I = 1 to n; empty without a file
     std::vector<ComparedRow> rows;
+    Refusal refusal = Refusal::none;  // set when load_comparison refuses
 };
 
 // The file a refusal is about and its record (line, counted from 1), when it

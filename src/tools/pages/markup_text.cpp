@@ -87,6 +87,27 @@ void append_escaped(std::string& out, std::string_view text) {
     }
 }
 
+std::string one_line_text(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const auto code = static_cast<unsigned char>(text.front());
+        std::size_t taken = 1;
+        if (code >= 0x20 && code < 0x7F) {
+            out += text.front();
+        } else if (const std::size_t length = code < 0x80 ? 0 : utf8_sequence_length(text);
+                   length != 0 && !(code == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0)) {
+            out += text.substr(0, length);
+            taken = length;
+        } else {
+            out += replacement;
+            // A C1 control is one character of two bytes: one replacement.
+            taken = length != 0 ? length : 1;
+        }
+        text.remove_prefix(taken);
+    }
+    return out;
+}
+
 std::string_view without_trailing_blanks(std::string_view text) {
     const std::size_t end = text.find_last_not_of(' ');
     return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);

@@ -18,6 +18,14 @@ namespace linesynth::tools {
 // Appends `text`, escaped as above, to `out`.
 void append_escaped(std::string& out, std::string_view text);
 
+// `text` as one line of well-formed UTF-8 without control characters, for a
+// table's cell or a YAML scalar: a byte outside well-formed UTF-8 and every
+// control character (tab, line ends, DEL and U+0080 to U+009F included) ->
+// U+FFFD, the rest kept as it is:
+//   "H-alpha \xC3\x85" -> "H-alpha \xC3\x85";  "caf\xE9" -> "caf\xEF\xBF\xBD"
+//   "a\tb" -> "a\xEF\xBF\xBDb";  "\xC2\x85" -> "\xEF\xBF\xBD"
+std::string one_line_text(std::string_view text);
+
 // `text` without its trailing blanks: the title record is padded with them.
 //   "H-alpha   " -> "H-alpha";  "   " -> ""
 std::string_view without_trailing_blanks(std::string_view text);
