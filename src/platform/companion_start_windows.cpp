@@ -1,12 +1,6 @@
 // Windows start of the companion: the UTF-16 command line, and UTF-8 file
 // names from then on (file_names_windows.h).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 

@@ -1,11 +1,5 @@
 // Windows implementation of the digests, with the system's BCrypt for the hash.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 // windows.h first: bcrypt.h needs its types.
 #include <bcrypt.h>
 

@@ -3,13 +3,7 @@
 
 #include "platform/file_names_windows.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <float.h>
 #include <algorithm>

@@ -1,12 +1,6 @@
 // Windows implementation of the companion's whole files, with the wide
 // functions on UTF-8 names (file_names_windows.h).
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include "platform/file_names_windows.h"
 #include "platform/whole_files.h"
