@@ -34,6 +34,10 @@ std::uint64_t bits(double value) {
     return std::bit_cast<std::uint64_t>(value);
 }
 
+std::uint32_t bits(float value) {
+    return std::bit_cast<std::uint32_t>(value);
+}
+
 // tools/compare/mask.h
 TEST(HeaderExamples, MaskParsing) {
     const std::string two_numbers = "two wavelengths \"low high\" expected";
