@@ -190,7 +190,7 @@ std::string page_single_text(float value) {
     if (!std::isfinite(value)) {
         return "null";
     }
-    const std::string text = shortest_text(value);
+    std::string text = shortest_text(value);
     double read = 0;
     std::from_chars(text.data(), text.data() + text.size(), read);
     if (static_cast<float>(read) == value) {

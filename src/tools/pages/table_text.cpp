@@ -107,7 +107,7 @@ std::string_view boolean_cell(bool value) {
 }
 
 std::string yaml_scalar(std::string_view text) {
-    const std::string line = one_line_text(text);
+    std::string line = one_line_text(text);
     if (plain_is_safe(line)) {
         return line;
     }
