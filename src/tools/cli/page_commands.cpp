@@ -288,6 +288,30 @@ ExploreData explore_data(const Comparison& comparison) {
         }
         page.weights.push_back(data.parameters.weight(set));
     }
+    // The rows beyond the page's that the run synthesises and integrates.
+    std::int32_t built = std::max(kept.continuum_count, store.point_count);
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        built = std::max(built, kept.component_counts[static_cast<std::size_t>(set - 1)]);
+    }
+    built = std::min(built, max_points);
+    page.integral_rows = std::min(store.point_count, max_points);
+    for (std::int32_t index = n + 1; index <= built; ++index) {
+        if (index <= page.integral_rows) {
+            page.tail_wavelength.push_back(store.wavelengths[index]);
+        }
+        page.tail_continuum.push_back(index <= kept.continuum_count ? store.continuum[index]
+                                                                    : 0.0F);
+    }
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        const auto slot = static_cast<std::size_t>(set - 1);
+        std::vector<float>& column = page.tail_components.emplace_back();
+        for (std::int32_t index = n + 1; index <= std::min(kept.component_counts[slot], max_points);
+             ++index) {
+            column.push_back(kept.components[slot][index]);
+        }
+    }
     page.flux_1 = data.calibration.flux_1;
     page.flux_2 = data.calibration.flux_2;
     page.ref_a = data.scales.ref_a;
