@@ -246,3 +246,22 @@ test("roundAxis, tickLabel: the plots' cases (tests/support/axis_rounding.txt)",
         assert.equal(model.tickLabel(axis, axis.intervals), lastLabel, line);
     }
 });
+
+test("residualTableFault: the run's tables, in the order it writes them", () => {
+    const tables = { flux1: 1, flux2: 0, level1: 10, level2: 0, refB: 0, scaleFwd: 1, scaleBack: 1 };
+    const rows = [
+        [[0.5, 1], [1, 1], tables, null],
+        [[1e30], [0], tables, "overflow writing RDF2.txt at row 1"], // level 1e31
+        [[1, 4e38], [1, 1], tables, "overflow writing RDF.txt at row 2"], // S beyond 32 bits
+        [[1, 2e38], [1, -2e38], tables, "overflow writing RDF.txt at row 2"], // observed - S
+        [[1], [3e38], { ...tables, scaleBack: 2 }, "overflow writing RDF1.txt at row 1"],
+        [[1], [0], { ...tables, level1: 5, level2: 5 }, "the flux calibration cannot be inverted (equal levels or fluxes)"],
+    ];
+    for (const [synthetic, observed, scales, fault] of rows) {
+        assert.equal(
+            model.residualTableFault(Float32Array.from(synthetic), Float32Array.from(observed), scales),
+            fault,
+            JSON.stringify([synthetic, observed])
+        );
+    }
+});

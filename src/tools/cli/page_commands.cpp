@@ -299,6 +299,7 @@ ExploreData explore_data(const Comparison& comparison) {
     for (std::int32_t index = n + 1; index <= built; ++index) {
         if (index <= page.integral_rows) {
             page.tail_wavelength.push_back(store.wavelengths[index]);
+            page.tail_observed.push_back(store.observed[index]);
         }
         page.tail_continuum.push_back(index <= kept.continuum_count ? store.continuum[index]
                                                                     : 0.0F);
@@ -313,6 +314,8 @@ ExploreData explore_data(const Comparison& comparison) {
         }
     }
     page.flux_1 = data.calibration.flux_1;
+    page.level_1 = data.calibration.level_1;
+    page.level_2 = data.calibration.level_2;
     page.flux_2 = data.calibration.flux_2;
     page.ref_a = data.scales.ref_a;
     page.ref_b = data.scales.ref_b;

@@ -165,6 +165,57 @@ function trapezoidIntegral(synthetic, wavelength) {
     return { integral };
 }
 
+// The faults the run's residual tables would end in, over rows 1 to the
+// length of `synthetic`, in the order the run writes them: RDF.txt narrows
+// the model S = (synthetic - flux2) * scaleFwd + refB and observed - S,
+// RDF1.txt the mapped observed O = (observed - refB) * scaleBack + flux2 and
+// synthetic - O, RDF2.txt turns synthetic and the narrowed O into pixel
+// levels, narrow((value - flux2) / (flux1 - flux2) * (level1 - level2) +
+// level2) rounded half away from zero, which must fit 32-bit integers (the
+// level difference wraps as the run's 32-bit integers do). Each narrowing
+// overflows where Math.fround gives an infinity (or a NaN). null, or the
+// fault:
+//   synthetic [1e30], observed [0], flux 1 / 0, levels 10 / 0, refB 0,
+//   scales 1 / 1 -> "overflow writing RDF2.txt at row 1" (level 1e31)
+function residualTableFault(synthetic, observed, tables) {
+    const { flux1, flux2, level1, level2, refB, scaleFwd, scaleBack } = tables;
+    const beyond = (v) => !Number.isFinite(Math.fround(v));
+    const fault = (table, row) => "overflow writing " + table + " at row " + (row + 1);
+    const count = synthetic.length;
+    for (let i = 0; i < count; i++) {
+        const s = (synthetic[i] - flux2) * scaleFwd + refB;
+        if (beyond(s) || beyond(observed[i] - s)) {
+            return fault("RDF.txt", i);
+        }
+    }
+    for (let i = 0; i < count; i++) {
+        const o = (observed[i] - refB) * scaleBack + flux2;
+        if (beyond(o) || beyond(synthetic[i] - o)) {
+            return fault("RDF1.txt", i);
+        }
+    }
+    if (count > 0 && (level1 === level2 || flux1 === flux2)) {
+        return "the flux calibration cannot be inverted (equal levels or fluxes)";
+    }
+    const span = (level1 - level2) | 0;
+    const level = (value) => {
+        const v = ((value - flux2) / (flux1 - flux2)) * span + level2;
+        if (beyond(v)) {
+            return false;
+        }
+        const single = Math.fround(v);
+        const rounded = Math.trunc(single < 0 ? single - 0.5 : single + 0.5);
+        return rounded >= -2147483648 && rounded <= 2147483647;
+    };
+    for (let i = 0; i < count; i++) {
+        const o = Math.fround((observed[i] - refB) * scaleBack + flux2);
+        if (!level(synthetic[i]) || !level(o)) {
+            return fault("RDF2.txt", i);
+        }
+    }
+    return null;
+}
+
 // A value typed for a 32-bit real: a decimal number the run can hold as a
 // finite 32-bit real, or null when the text is not a number or the value
 // lies beyond that range.
@@ -333,6 +384,7 @@ if (typeof module === "object" && module.exports) {
         shortestSingleText,
         synthesize,
         trapezoidIntegral,
+        residualTableFault,
         typedSingle,
         scaleFactors,
         residualStatistics,

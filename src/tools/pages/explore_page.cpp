@@ -151,6 +151,12 @@ std::string data_json(const ExploreData& data) {
     out += std::to_string(data.integral_rows);
     put_key(out, "tailWavelength");
     put_array(out, data.tail_wavelength);
+    put_key(out, "tailObserved");
+    put_array(out, data.tail_observed);
+    put_key(out, "level1");
+    out += std::to_string(data.level_1);
+    put_key(out, "level2");
+    out += std::to_string(data.level_2);
     put_key(out, "tailContinuum");
     put_array(out, data.tail_continuum);
     put_key(out, "tailComponents");

@@ -35,6 +35,9 @@
     integralWavelength.set(rows.wavelength.subarray(0, Math.min(n, data.integralRows)));
     integralWavelength.set(single(data.tailWavelength), Math.min(n, data.integralRows));
     const integralSynthetic = new Float32Array(data.integralRows);
+    const tableObserved = new Float32Array(data.integralRows);
+    tableObserved.set(rows.observed.subarray(0, Math.min(n, data.integralRows)));
+    tableObserved.set(single(data.tailObserved), Math.min(n, data.integralRows));
     const fileWeights = data.weights.map(Math.fround);
     const fitted = data.fitted ? data.fitted.map(Math.fround) : null;
     const fileRefA = Math.fround(data.refA);
@@ -62,9 +65,11 @@
 
     // A slider and a number box for one value, kept in step; `set` receives
     // the new value (a double; the model narrows it) from either, `get` gives
-    // the value in use. A typed text that is not a number, or whose value the
-    // run cannot hold as a finite 32-bit real, is marked invalid and not used;
-    // once the box is left, it shows the value in use again.
+    // the value in use. A typed value is used once the box is left or Enter
+    // is pressed (so that "1e40" is never used as its prefix "1e4" on the
+    // way); a text that is not a number, or whose value the run cannot hold
+    // as a finite 32-bit real, is marked invalid as it is typed and never
+    // used, and the box then shows the value in use again, still marked.
     function addControl(container, id, label, value, low, high, set, get) {
         const step = roundStep(high - low);
         const row = document.createElement("div");
@@ -98,18 +103,30 @@
         });
         slider.addEventListener("change", commit);
         box.addEventListener("input", () => {
-            const v = typedSingle(box.value);
-            if (v === null) {
+            if (typedSingle(box.value) === null) {
                 box.setAttribute("aria-invalid", "true");
-                return;
+            } else {
+                box.removeAttribute("aria-invalid");
             }
-            box.removeAttribute("aria-invalid");
-            slider.value = String(v);
-            set(v);
         });
         box.addEventListener("change", () => {
+            const v = typedSingle(box.value);
+            if (v === null) {
+                const typed = box.value;
+                show(get());
+                box.setAttribute("aria-invalid", "true");
+                box.title = "\u201c" + typed + "\u201d is not a number a 32-bit real holds; not used";
+                return;
+            }
+            box.title = "";
+            set(v);
             show(get());
             commit();
+        });
+        box.addEventListener("keydown", (event) => {
+            if (event.key === "Enter") {
+                box.dispatchEvent(new Event("change"));
+            }
         });
         show(value);
         row.append(name, slider, box);
@@ -354,6 +371,18 @@
         const head = Math.min(n, data.integralRows);
         integralSynthetic.set(built.synthetic.subarray(0, head));
         integralSynthetic.set(beyond.synthetic.subarray(0, data.integralRows - head), head);
+        const tables = residualTableFault(integralSynthetic, tableObserved, {
+            flux1,
+            flux2,
+            level1: data.level1,
+            level2: data.level2,
+            refB,
+            scaleFwd: scales.scaleFwd,
+            scaleBack: scales.scaleBack,
+        });
+        if (tables) {
+            return { fault: tables };
+        }
         const integral = trapezoidIntegral(integralSynthetic, integralWavelength);
         if (integral.fault) {
             return integral;
