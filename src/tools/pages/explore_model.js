@@ -53,10 +53,16 @@ function compareDecimal(exponential, value) {
     const power2 = (field === 0 ? 1 : field) - 1075;
     let left = digits;
     let right = significand;
-    if (power10 >= 0) left *= 10n ** BigInt(power10);
-    else right *= 10n ** BigInt(-power10);
-    if (power2 >= 0) right *= 2n ** BigInt(power2);
-    else left *= 2n ** BigInt(-power2);
+    if (power10 >= 0) {
+        left *= 10n ** BigInt(power10);
+    } else {
+        right *= 10n ** BigInt(-power10);
+    }
+    if (power2 >= 0) {
+        right *= 2n ** BigInt(power2);
+    } else {
+        left *= 2n ** BigInt(-power2);
+    }
     return left > right ? 1 : left < right ? -1 : 0;
 }
 

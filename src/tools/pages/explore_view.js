@@ -757,7 +757,7 @@
     }
 
     // A shown range kept inside the data's and at least a thousandth of it.
-    function show(low, high) {
+    function showRange(low, high) {
         const [first, last] = fullRange;
         const least = (last - first) / 1000;
         if (high - low < least) {
@@ -773,7 +773,7 @@
     }
 
     function resetZoom() {
-        show(fullRange[0], fullRange[1]);
+        showRange(fullRange[0], fullRange[1]);
     }
 
     function pointerX(event) {
@@ -786,7 +786,7 @@
             event.preventDefault();
             const at = wavelengthAt(pointerX(event));
             const factor = event.deltaY > 0 ? 1.25 : 0.8;
-            show(at - (at - view.low) * factor, at + (view.high - at) * factor);
+            showRange(at - (at - view.low) * factor, at + (view.high - at) * factor);
         },
         { passive: false }
     );
@@ -806,7 +806,7 @@
             if (drag.pan && drag.moved) {
                 const box = layout();
                 const shift = ((px - drag.x) / (box.right - box.left)) * (drag.high - drag.low);
-                show(drag.low - shift, drag.high - shift);
+                showRange(drag.low - shift, drag.high - shift);
             } else {
                 draw(lastResult);
             }
@@ -834,7 +834,7 @@
             const a = wavelengthAt(drag.x);
             const b = wavelengthAt(drag.to);
             drag = null;
-            show(Math.min(a, b), Math.max(a, b));
+            showRange(Math.min(a, b), Math.max(a, b));
         } else {
             drag = null;
             draw(lastResult);
