@@ -6,7 +6,7 @@
 # submits one job array whose tasks each take a block of consecutive
 # directories and run linesynth on them with GNU parallel over the task's
 # cores, then one job that waits for them all and runs
-#   linesynth-tools survey --fit --jobs CORES --from DIRS OUTPUT.ecsv [SURVEY OPTIONS]
+#   linesynth-tools survey --fit --jobs CORES --from DIRS -o OUTPUT.ecsv [SURVEY OPTIONS]
 # (for example `-- --sigma-name sigma.txt`). Every job starts in the folder
 # the script was started in.
 #
@@ -37,9 +37,14 @@
 # reachable from the compute nodes under the same names.
 set -euo pipefail
 
+# The comment above, as the help text; a usage error gets it on standard
+# error and status 2.
 usage() {
-  sed -n '2,3p' "$0" | sed 's/^# //' >&2
-  echo "  options: --partition NAME --time LIMIT --cpus N --tasks N --sbatch ARG --state DIR --wait --dry-run" >&2
+  sed -n '2,/^set -euo/p' "$0" | sed -e '/^set -euo/d' -e 's/^# \{0,1\}//'
+}
+usage_error() {
+  echo "slurm-survey.sh: $1" >&2
+  usage >&2
   exit 2
 }
 
@@ -57,6 +62,8 @@ run_block() {
     mv "$joblog.new" "$joblog"
   fi
   local status=0
+  # The command in single quotes: the job's own shell expands $LINESYNTH.
+  # shellcheck disable=SC2016
   sed -n "${first},${last}p" "$state/dirs.txt" |
     LINESYNTH="$linesynth" parallel --halt never --jobs "${SLURM_CPUS_PER_TASK:-1}" \
       --joblog "$joblog" --resume \
@@ -100,18 +107,18 @@ while (($#)); do
     --state) state=${2:?} && shift 2 ;;
     --wait) wait_for_survey=(--wait) && shift ;;
     --dry-run) dry_run=true && shift ;;
-    -h | --help) usage ;;
+    -h | --help) usage && exit 0 ;;
     --) break ;;
-    -*) echo "slurm-survey.sh: unknown option $1" >&2 && usage ;;
+    -*) usage_error "unknown option $1" ;;
     *) break ;;
   esac
 done
-(($# >= 2)) || usage
+(($# >= 2)) || usage_error "a list of directories and an output file are needed"
 list=$1
 output=$2
 shift 2
 if (($#)); then
-  [[ "$1" == "--" ]] || usage
+  [[ "$1" == "--" ]] || usage_error "survey options go after --"
   shift
 fi
 survey_options=("$@")
