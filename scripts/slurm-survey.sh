@@ -13,7 +13,7 @@
 # Few tasks rather than one per directory: a scheduler spends about a second
 # on each task, and sites count each task as a job. The block size is the
 # smallest that keeps the array within the cluster's MaxArraySize (from
-# `scontrol show config`) and within --tasks.
+# `scontrol show config`) and within --tasks, and at least --block.
 #
 # Resumable: each task keeps a GNU parallel joblog per block in the state
 # folder and runs with --resume, so the same command submitted again after a
@@ -28,6 +28,7 @@
 #   -t, --time LIMIT       time limit of each task (sbatch --time)
 #   -c, --cpus N           cores per task and for the survey (default 4)
 #   -n, --tasks N          at most N tasks (default 100)
+#   -b, --block N          at least N directories per task (default 20)
 #   --sbatch ARG           one more argument for every sbatch (repeatable)
 #   --state DIR            state folder (default OUTPUT without .ecsv, plus .slurm)
 #   --wait                 wait for the survey job and exit with its status
@@ -93,6 +94,7 @@ partition=()
 time_limit=()
 cpus=4
 max_tasks=100
+min_block=20
 extra=()
 state=""
 wait_for_survey=()
@@ -103,6 +105,7 @@ while (($#)); do
     -t | --time) time_limit=("--time=${2:?}") && shift 2 ;;
     -c | --cpus) cpus=${2:?} && shift 2 ;;
     -n | --tasks) max_tasks=${2:?} && shift 2 ;;
+    -b | --block) min_block=${2:?} && shift 2 ;;
     --sbatch) extra+=("${2?}") && shift 2 ;;
     --state) state=${2:?} && shift 2 ;;
     --wait) wait_for_survey=(--wait) && shift ;;
@@ -122,8 +125,9 @@ if (($#)); then
   shift
 fi
 survey_options=("$@")
-[[ "$cpus" =~ ^[1-9][0-9]*$ && "$max_tasks" =~ ^[1-9][0-9]*$ ]] ||
-  { echo "slurm-survey.sh: --cpus and --tasks take a positive whole number" >&2 && exit 2; }
+for number in "$cpus" "$max_tasks" "$min_block"; do
+  [[ "$number" =~ ^[1-9][0-9]{0,8}$ ]] || usage_error "--cpus, --tasks and --block take a whole number from 1"
+done
 [[ -f "$list" && -r "$list" ]] ||
   { echo "slurm-survey.sh: cannot read the list $list" >&2 && exit 2; }
 
@@ -153,6 +157,7 @@ fi
 # Task indices run from 0 to MaxArraySize - 1.
 tasks_allowed=$((max_tasks < array_limit ? max_tasks : array_limit))
 block=$(((count + tasks_allowed - 1) / tasks_allowed))
+block=$((block > min_block ? block : min_block))
 if [[ -f "$state/dirs.txt" ]]; then
   if [[ "$(cat "$state/dirs.txt")" != "$dirs" ]]; then
     echo "slurm-survey.sh: $state holds an earlier survey of another list; remove it to start afresh" >&2

@@ -78,6 +78,7 @@ class Cluster:
     def __init__(self, folder):
         self.folder = folder
         self.daemons = []
+        os.mkdir(folder, 0o700)
         os.mkdir(os.path.join(folder, "state"))
         os.mkdir(os.path.join(folder, "spool"))
         key = os.path.join(folder, "munge.key")
@@ -214,7 +215,7 @@ def check_table(work, names):
 
 
 def main():
-    program, tools = sys.argv[1], sys.argv[2]
+    program, tools = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     missing = [name for name in DAEMONS if shutil.which(name) is None]
     if missing:
         skip("%s not installed (apt-get install slurm-wlm munge parallel)" % ", ".join(missing))
