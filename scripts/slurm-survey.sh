@@ -58,8 +58,10 @@ run_block() {
   local joblog="$state/joblog-$block-$index.txt"
   # A run ended by a signal (the task was cancelled under it) may have left
   # its directory half written: drop it from the joblog so that it runs again.
+  # The joblog shows a signal in its own column, or as the status 128 + n of
+  # the shell that ran the command; linesynth itself exits with 0 or 1.
   if [[ -f "$joblog" ]]; then
-    awk -F'\t' 'NR == 1 || $8 == 0' "$joblog" >"$joblog.new"
+    awk -F'\t' 'NR == 1 || ($7 >= 0 && $7 < 128 && $8 == 0)' "$joblog" >"$joblog.new"
     mv "$joblog.new" "$joblog"
   fi
   local status=0

@@ -5,14 +5,15 @@ with weights of their own and one directory whose run fails, listed by
 relative names with blanks among them.
     slurm_survey.py LINESYNTH LINESYNTH_TOOLS
 1. A dry run of 1,500 directories stays within the cluster's MaxArraySize.
-2. A submission whose runs stop at one directory (a stand-in for linesynth
-   that waits while a hold file exists): the task holding it is cancelled,
-   which cancels the survey job too.
+2. A submission whose runs stop at two directories (a stand-in for linesynth
+   that waits there while a hold file exists): the stand-in of one is killed
+   by a signal, so that its joblog records a run a signal ended, and the
+   task holding the other is cancelled, which cancels the survey job too.
 3. The same command again, without the hold: the survey table has one row per
    directory, every copy's weights within their errors of the truth and the
-   failed directory's row saying so, and no directory that the first
-   submission finished was run again (each run appends one line to its
-   vltOut.htm).
+   failed directory's row saying so, and every directory was run exactly
+   once (each run appends one line to its vltOut.htm): none that the first
+   submission finished again, both held ones now.
 Every daemon is stopped by its process id at the end, also on failure.
 Exits 77 (skipped) where Slurm, munge, GNU parallel or astropy is missing or
 the test is not run as root, unless LINESYNTH_REQUIRE_SLURM is set."""
@@ -33,7 +34,8 @@ SCRIPT = os.path.join(ROOT, "scripts", "slurm-survey.sh")
 COPIES = 200
 # Small, so that the 201 directories need blocks: 8 tasks of 26.
 MAX_ARRAY_SIZE = 8
-HELD = "0150"
+# One killed by a signal, one in the task that is cancelled: other blocks.
+SIGNALLED, CANCELLED = "0060", "0150"
 # A weight further from the truth than this many of its formal errors was not
 # recovered (the copies' noise is fixed by their seed).
 SIGMAS = 5
@@ -149,13 +151,14 @@ def make_directories(work, program):
     names.insert(100, "survey data/no calibration/")
     with open(os.path.join(work, "dirs.txt"), "w", encoding="utf-8") as f:
         f.write("".join(name + "\n" for name in names))
-    # linesynth, except that it waits at the held directory while the hold
-    # file exists; it starts the real program, so every run is a real one.
+    # linesynth, except that it waits at the held directories while the hold
+    # file exists, its process id in held-NAME; it starts the real program,
+    # so every run is a real one.
     stand_in = os.path.join(work, "linesynth-held")
     with open(stand_in, "w", encoding="ascii") as f:
-        f.write('#!/bin/sh\ncase "$TAVO_DIR" in *%s/) while [ -e "%s/hold" ]; do '
-                'touch "%s/held"; sleep 0.2; done ;; esac\nexec "%s" "$@"\n'
-                % (HELD, work, work, program))
+        f.write('#!/bin/sh\ncase "$TAVO_DIR" in *%s/|*%s/) while [ -e "%s/hold" ]; do '
+                'echo $$ >"%s/held-$(basename "$TAVO_DIR")"; sleep 0.2; done ;; esac\n'
+                'exec "%s" "$@"\n' % (SIGNALLED, CANCELLED, work, work, program))
     os.chmod(stand_in, 0o755)
     return names, stand_in
 
@@ -167,8 +170,9 @@ def summary_lines(work, name):
 
 
 def finished_in_joblogs(state):
-    """The directories whose runs a joblog records as ended by themselves:
-    joblog-BLOCK-INDEX.txt numbers its runs from 1 within its block."""
+    """The directories whose runs a joblog records as ended by themselves,
+    with one of linesynth's statuses, 0 or 1; joblog-BLOCK-INDEX.txt numbers
+    its runs from 1 within its block."""
     with open(os.path.join(state, "dirs.txt"), encoding="utf-8") as f:
         listed = f.read().splitlines()
     finished = set()
@@ -179,7 +183,7 @@ def finished_in_joblogs(state):
             with open(os.path.join(state, name), encoding="utf-8") as f:
                 for line in f.read().splitlines()[1:]:
                     fields = line.split("\t")
-                    if fields[7] == "0":
+                    if fields[6] in ("0", "1") and fields[7] == "0":
                         finished.add(listed[start + int(fields[0])])
     return finished
 
@@ -252,8 +256,12 @@ def main():
         if first.returncode != 0 or not runs_job:
             fail("first submission: status %d\n%s%s" % (first.returncode, first.stdout,
                                                          first.stderr))
-        # Every task but the held one ends; then the held one is cancelled.
-        wait_for("the held directory", lambda: os.path.exists(os.path.join(work, "held")), 120)
+        # Every task but the held ones ends, one when its held run is killed;
+        # then the other is cancelled.
+        held = [os.path.join(work, "held-" + name) for name in (SIGNALLED, CANCELLED)]
+        wait_for("the held directories", lambda: all(map(os.path.exists, held)), 120)
+        with open(held[0], encoding="ascii") as f:
+            os.kill(int(f.read()), signal.SIGTERM)
         wait_for("the other tasks",
                  lambda: len(run(["squeue", "-h", "-r", "-j", runs_job.group(1)])
                              .stdout.splitlines()) == 1, 120)
@@ -262,6 +270,8 @@ def main():
         if os.path.exists(os.path.join(work, "survey.ecsv")):
             fail("the survey ran although a task was cancelled")
         finished = finished_in_joblogs(os.path.join(work, "survey.slurm"))
+        if any(name.endswith(SIGNALLED + "/") for name in finished):
+            fail("the run killed by a signal counts as finished")
         counts = {name: summary_lines(work, name) for name in finished if name in before}
         if not 100 < len(finished) < len(names):
             fail("%d directories finished before the cancel" % len(finished))
