@@ -196,15 +196,25 @@ if $dry_run; then
   exit 0
 fi
 
+# Two submissions at once would run one block twice, into one joblog.
+if [[ -f "$state/jobs.txt" ]] &&
+  [[ -n "$(squeue -h --jobs="$(tr ' ' , <"$state/jobs.txt")" 2>/dev/null)" ]]; then
+  echo "slurm-survey.sh: the jobs $(cat "$state/jobs.txt") of an earlier submission are still queued or running" >&2
+  exit 1
+fi
 mkdir -p "$state/logs"
-printf '%s\n' "$dirs" >"$state/dirs.txt"
 echo "$block" >"$state/block.txt"
+printf '%s\n' "$dirs" >"$state/dirs.txt"
 runs_job=$("${runs[@]}")
 runs_job=${runs_job%%;*}
+echo "$runs_job" >"$state/jobs.txt"
 echo "runs job: $runs_job"
 survey=("${survey[@]:0:2}" --dependency="afterok:$runs_job" "${survey[@]:2}")
+# Without --wait, sbatch prints the job at once; with it, when the job ends.
 status=0
 survey_job=$("${survey[@]}") || status=$?
-echo "survey job: ${survey_job%%;*}"
+survey_job=${survey_job%%;*}
+[[ -z "$survey_job" ]] || echo "$runs_job $survey_job" >"$state/jobs.txt"
+echo "survey job: $survey_job"
 echo "output: $output (logs in $state/logs)"
 exit "$status"

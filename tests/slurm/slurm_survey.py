@@ -6,9 +6,10 @@ relative names with blanks among them.
     slurm_survey.py LINESYNTH LINESYNTH_TOOLS
 1. A dry run of 1,500 directories stays within the cluster's MaxArraySize.
 2. A submission whose runs stop at two directories (a stand-in for linesynth
-   that waits there while a hold file exists): the stand-in of one is killed
-   by a signal, so that its joblog records a run a signal ended, and the
-   task holding the other is cancelled, which cancels the survey job too.
+   that waits there while a hold file exists); the same command given
+   meanwhile is refused. The stand-in of one is killed by a signal, so that
+   its joblog records a run a signal ended, and the task holding the other
+   is cancelled, which cancels the survey job too.
 3. The same command again, without the hold: the survey table has one row per
    directory, every copy's weights within their errors of the truth and the
    failed directory's row saying so, and every directory was run exactly
@@ -260,10 +261,15 @@ def main():
         # then the other is cancelled.
         held = [os.path.join(work, "held-" + name) for name in (SIGNALLED, CANCELLED)]
         wait_for("the held directories", lambda: all(map(os.path.exists, held)), 120)
+        # While they run, the same command again would run their blocks twice.
+        again = submit(work, stand_in, tools)
+        if again.returncode != 1 or "still queued or running" not in again.stderr:
+            fail("a second submission while the first runs: status %d\n%s%s"
+                 % (again.returncode, again.stdout, again.stderr))
         with open(held[0], encoding="ascii") as f:
             os.kill(int(f.read()), signal.SIGTERM)
         wait_for("the other tasks",
-                 lambda: len(run(["squeue", "-h", "-r", "-j", runs_job.group(1)])
+                 lambda: len(run(["squeue", "-h", "-r", "--jobs=" + runs_job.group(1)])
                              .stdout.splitlines()) == 1, 120)
         run(["scancel", runs_job.group(1)], check=True)
         wait_for("an empty queue", lambda: not run(["squeue", "-h"]).stdout.strip(), 60)
