@@ -19,6 +19,7 @@ Every daemon is stopped by its process id at the end, also on failure.
 Exits 77 (skipped) where Slurm, munge, GNU parallel or astropy is missing or
 the test is not run as root, unless LINESYNTH_REQUIRE_SLURM is set."""
 
+import importlib.util
 import os
 import re
 import shutil
@@ -226,9 +227,7 @@ def main():
         skip("%s not installed (apt-get install slurm-wlm munge parallel)" % ", ".join(missing))
     if os.geteuid() != 0:
         skip("the test cluster's daemons run as root, and this is not root")
-    try:
-        import astropy.table  # noqa: F401
-    except ImportError:
+    if importlib.util.find_spec("astropy") is None:
         skip("astropy is not installed (apt-get install python3-astropy)")
 
     started = time.monotonic()
