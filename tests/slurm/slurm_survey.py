@@ -232,12 +232,13 @@ def main():
 
     started = time.monotonic()
     folder = tempfile.mkdtemp(prefix="linesynth-slurm-")
-    cluster = Cluster(os.path.join(folder, "cluster"))
+    cluster = None
     work = os.path.join(folder, "work")
-    os.mkdir(work)
     # A stop by CTest's time limit also stops the daemons.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped by SIGTERM"))
     try:
+        cluster = Cluster(os.path.join(folder, "cluster"))
+        os.mkdir(work)
         cluster.start()
         names, stand_in = make_directories(work, program)
 
@@ -295,10 +296,12 @@ def main():
             fail("run again after they finished: %s; not run exactly once: %s"
                  % (repeated[:5], unrun[:5]))
     except SystemExit:
-        print(cluster.log_tail(), file=sys.stderr)
+        if cluster:
+            print(cluster.log_tail(), file=sys.stderr)
         raise
     finally:
-        cluster.stop()
+        if cluster:
+            cluster.stop()
         shutil.rmtree(folder, ignore_errors=True)
     print("survey of %d directories on a live Slurm, %d finished before the cancel and not "
           "repeated: ok (%.0f s)" % (len(names), len(finished), time.monotonic() - started))
