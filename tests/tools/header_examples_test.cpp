@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -134,6 +137,28 @@ TEST(HeaderExamples, SixDigits) {
     }
 }
 
+// tools/pages/markup_text.h
+TEST(HeaderExamples, ValueWithError) {
+    const struct {
+        double value;
+        double error;
+        const char* value_text;
+        const char* error_text;
+    } rows[] = {
+        {0.123456, 0.00176973, "0.1235", "0.0018"},
+        {1.5, 0.0996, "1.50", "0.10"},
+        {56789, 1234, "56800", "1200"},
+        {-0.00004, 0.3, "0.00", "0.30"},
+        {2.5, 0, "2.5", "0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value_text);
+        const ValueWithError text = with_error(row.value, row.error);
+        EXPECT_EQ(text.value, row.value_text);
+        EXPECT_EQ(text.error, row.error_text);
+    }
+}
+
 // tools/pages/plot_style.h
 TEST(HeaderExamples, CurveBreaks) {
     const std::vector<std::pair<double, double>> none;
@@ -158,27 +183,50 @@ TEST(HeaderExamples, ComponentLines) {
     }
 }
 
-// tools/pages/svg_plot.h
-TEST(HeaderExamples, AxisRounding) {
-    const struct {
-        double low, high;
-        std::int32_t max_intervals;
-        double first;
-        std::int32_t intervals, digit, exponent;
-    } rows[] = {
-        {6537.8, 6587.8, 8, 653, 6, 1, 1},  // 6530 to 6590 by 10
-        {-0.013, 0.021, 4, -1, 3, 2, -2},   // -0.02 to 0.04 by 0.02
-        {0, 1, 5, 0, 5, 2, -1},             // 0 to 1 by 0.2
-        {3, 3, 5, 28, 4, 1, -1},            // 2.8 to 3.2 by 0.1
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.low);
-        const Axis axis = round_axis(row.low, row.high, row.max_intervals);
-        EXPECT_EQ(axis.first, row.first);
-        EXPECT_EQ(axis.intervals, row.intervals);
-        EXPECT_EQ(axis.digit, row.digit);
-        EXPECT_EQ(axis.exponent, row.exponent);
+// The words of a text, split at blanks.
+std::vector<std::string> words_of(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = line.find_first_not_of(" \t\r", at)) != std::string::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+        words.push_back(line.substr(at, end - at));
+        at = end;
     }
+    return words;
+}
+
+template <typename Number>
+Number number_of(const std::string& word) {
+    Number value{};
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    EXPECT_TRUE(error == std::errc() && end == word.data() + word.size()) << word;
+    return value;
+}
+
+// tools/pages/svg_plot.h: the header's examples and more, in the table that
+// the explore page's script replays too.
+TEST(HeaderExamples, AxisRounding) {
+    std::ifstream table(LINESYNTH_AXIS_CASES, std::ios::binary);
+    ASSERT_TRUE(table) << LINESYNTH_AXIS_CASES;
+    std::int32_t cases = 0;
+    for (std::string line; std::getline(table, line);) {
+        const std::vector<std::string> words = words_of(line);
+        if (words.empty() || words[0].starts_with('#')) {
+            continue;
+        }
+        SCOPED_TRACE(line);
+        ASSERT_EQ(words.size(), 9U);
+        const Axis axis = round_axis(number_of<double>(words[0]), number_of<double>(words[1]),
+                                     number_of<std::int32_t>(words[2]));
+        EXPECT_EQ(axis.first, number_of<double>(words[3]));
+        EXPECT_EQ(axis.intervals, number_of<std::int32_t>(words[4]));
+        EXPECT_EQ(axis.digit, number_of<std::int32_t>(words[5]));
+        EXPECT_EQ(axis.exponent, number_of<std::int32_t>(words[6]));
+        EXPECT_EQ(tick_label(axis, 0), words[7]);
+        EXPECT_EQ(tick_label(axis, axis.intervals), words[8]);
+        ++cases;
+    }
+    EXPECT_GE(cases, 4);
     const Axis axis = round_axis(-0.013, 0.021, 4);
     EXPECT_EQ(bits(tick_value(axis, 0)), bits(-0.02));
     EXPECT_EQ(bits(tick_value(axis, 1)), bits(0.0));
