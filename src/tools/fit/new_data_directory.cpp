@@ -57,7 +57,7 @@ std::optional<std::string> column_file(const std::string& what, const std::vecto
         if (auto reason = real_text(what, i + 1, values[i], value)) {
             return reason;
         }
-        text += value + "\r\n";
+        text.append(value).append("\r\n");
     }
     return std::nullopt;
 }
@@ -147,7 +147,7 @@ std::optional<std::string> new_directory_files(const NewDirectory& values,
         if (auto reason = real_text("observed", i + 1, values.observed[i], flux)) {
             return reason;
         }
-        observed += wavelength + " " + flux + "\r\n";
+        observed.append(wavelength).append(" ").append(flux).append("\r\n");
     }
     files.push_back({observed_file_name, observed});
 

@@ -269,6 +269,7 @@ std::vector<std::pair<std::string, std::string>> write_weights(const std::string
         raise_refused(*reason, place);
     }
     std::vector<std::pair<std::string, std::string>> result;
+    result.reserve(replaced.size());
     for (const ReplacedFile& file : replaced) {
         result.emplace_back(file.name, file.backup);
     }
