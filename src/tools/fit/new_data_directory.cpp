@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "spectrum/spectrum_store.h"
 #include "tools/compare/number_text.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 namespace {
@@ -189,8 +190,8 @@ std::optional<std::string> write_new_directory(const std::string& dir, const New
         return dir + ": cannot make the directory (" + error.message() + ")";
     }
     platform::DirectoryLock lock;
-    if (auto reason = lock_data_directory(dir, false, lock)) {
-        return reason;
+    if (auto refusal = lock_data_directory(dir, false, lock)) {
+        return refusal->text;
     }
     // A new directory only: the files of another are replaced by fit --write
     // or write_weights, which keep backups of what they replace.
@@ -200,7 +201,10 @@ std::optional<std::string> write_new_directory(const std::string& dir, const New
         }
     }
     std::vector<ReplacedFile> replaced;
-    return replace_data_files(dir, files, replaced);
+    if (auto refusal = replace_data_files(dir, files, replaced)) {
+        return refusal->text;
+    }
+    return std::nullopt;
 }
 
 }  // namespace linesynth::tools

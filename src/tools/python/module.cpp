@@ -21,6 +21,8 @@
 #include "tools/cli/commands.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/mask.h"
+#include "tools/compare/refusal.h"
+#include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/new_data_directory.h"
 #include "tools/fit/weights_file.h"
@@ -36,10 +38,11 @@ namespace {
 // gone when static objects are destroyed).
 py::handle refused_type;
 
-[[noreturn]] void raise_refused(const std::string& message, const RefusalPlace& place = {}) {
-    py::object error = refused_type(message);
-    error.attr("file") = place.file.empty() ? py::none() : py::object(py::str(place.file));
-    error.attr("record") = place.record > 0 ? py::object(py::int_(place.record)) : py::none();
+[[noreturn]] void raise_refused(const Refusal& refusal) {
+    py::object error = refused_type(refusal.text);
+    error.attr("file") = refusal.file.empty() ? py::none() : py::object(py::str(refusal.file));
+    error.attr("record") = refusal.record > 0 ? py::object(py::int_(refusal.record)) : py::none();
+    error.attr("kind") = std::string(refusal_name(refusal.kind));
     PyErr_SetObject(refused_type.ptr(), error.ptr());
     throw py::error_already_set();
 }
@@ -98,15 +101,14 @@ std::shared_ptr<LoadedDirectory> load(const std::string& dir, const std::string&
                                       const std::string& sigma) {
     auto loaded = std::make_shared<LoadedDirectory>();
     loaded->request = {directory_of(dir), mask, sigma};
-    RefusalPlace place;
-    std::optional<std::string> reason;
+    std::optional<Refusal> refusal;
     {
         py::gil_scoped_release released;
         platform::setup_floating_point();
-        reason = load_comparison(loaded->request, loaded->comparison, &place);
+        refusal = load_comparison(loaded->request, loaded->comparison);
     }
-    if (reason) {
-        raise_refused(*reason, place);
+    if (refusal) {
+        raise_refused(*refusal);
     }
     return loaded;
 }
@@ -193,7 +195,10 @@ py::object stats(const LoadedDirectory& loaded) {
 py::object fit(const LoadedDirectory& loaded, bool scale, bool free, std::int64_t realizations,
                std::uint64_t seed) {
     if (realizations < 0) {
-        raise_refused("realizations: " + std::to_string(realizations) + " is below 0");
+        raise_refused({RefusalKind::command,
+                       {},
+                       0,
+                       "realizations: " + std::to_string(realizations) + " is below 0"});
     }
     FitOptions options;
     options.mode = free ? FitMode::free : FitMode::non_negative;
@@ -201,7 +206,7 @@ py::object fit(const LoadedDirectory& loaded, bool scale, bool free, std::int64_
     options.realizations = realizations;
     options.seed = seed;
     FitResult result;
-    std::optional<std::string> reason;
+    std::optional<Refusal> reason;
     nlohmann::json document;
     {
         py::gil_scoped_release released;
@@ -227,46 +232,46 @@ std::vector<std::pair<std::string, std::string>> write_weights(const std::string
                                                                std::optional<double> ref_a,
                                                                bool wait) {
     const ComparisonRequest request{directory_of(dir), "", ""};
-    std::optional<std::string> reason;
-    RefusalPlace place;
+    std::optional<Refusal> refusal;
     std::vector<ReplacedFile> replaced;
     {
         py::gil_scoped_release released;
         platform::setup_floating_point();
         platform::DirectoryLock lock;
-        reason = lock_data_directory(request.dir, wait, lock);
-        if (reason) {
-            place.file = request.dir;
-        }
+        refusal = lock_data_directory(request.dir, wait, lock);
         Comparison comparison;
-        if (!reason) {
-            reason = load_comparison(request, comparison, &place);
+        if (!refusal) {
+            refusal = load_comparison(request, comparison);
         }
+        std::optional<std::string> reason;
         std::vector<float> narrowed;
-        if (!reason &&
+        if (!refusal &&
             weights.size() != static_cast<std::size_t>(comparison.data->parameters.set_count)) {
             reason = "weights: " + std::to_string(weights.size()) + " for the " +
                      std::to_string(comparison.data->parameters.set_count) + " component sets of " +
                      std::string(weights_file_name);
         }
-        for (std::size_t j = 0; !reason && j < weights.size(); ++j) {
+        for (std::size_t j = 0; !refusal && !reason && j < weights.size(); ++j) {
             reason = real_refusal("weights", j + 1, weights[j]);
             narrowed.push_back(static_cast<float>(weights[j]));
         }
-        if (!reason && ref_a) {
+        if (!refusal && !reason && ref_a) {
             reason = real_refusal("ref_a", 0, *ref_a);
         }
-        if (!reason) {
+        if (reason) {
+            refusal = Refusal{RefusalKind::command, {}, 0, *reason};
+        }
+        if (!refusal) {
             std::vector<NewDataFile> files = {{weights_file_name, weights_file_text(narrowed)}};
             if (ref_a) {
                 files.push_back({scale_file_name, scale_file_text(static_cast<float>(*ref_a),
                                                                   comparison.data->scales.ref_b)});
             }
-            reason = replace_data_files(request.dir, files, replaced);
+            refusal = replace_data_files(request.dir, files, replaced);
         }
     }
-    if (reason) {
-        raise_refused(*reason, place);
+    if (refusal) {
+        raise_refused(*refusal);
     }
     std::vector<std::pair<std::string, std::string>> result;
     result.reserve(replaced.size());
@@ -283,7 +288,7 @@ void write_directory(const std::string& dir, const NewDirectory& values) {
         reason = write_new_directory(platform::directory_path(dir), values);
     }
     if (reason) {
-        raise_refused(*reason);
+        raise_refused({RefusalKind::data_files, {}, 0, *reason});
     }
 }
 
