@@ -22,6 +22,7 @@
 #include "tools/compare/number_text.h"
 #include "tools/compare/signal_noise.h"
 #include "tools/fit/conditioning.h"
+#include "tools/fit/new_data_directory.h"
 #include "tools/fit/realizations.h"
 #include "tools/fit/uncertainty.h"
 #include "tools/fit/weights_file.h"
@@ -317,6 +318,27 @@ TEST(HeaderExamples, GoodnessAndSignalToNoise) {
 TEST(HeaderExamples, ScaleFileText) {
     EXPECT_EQ(weights_file_text({0.5f, 0.3f}), "2\r\n0.5\r\n0.3\r\n");
     EXPECT_EQ(scale_file_text(1.03125f, 0.0f), "1.03125\r\n0\r\n");
+}
+
+// tools/fit/new_data_directory.h
+TEST(HeaderExamples, NewDataDirectory) {
+    EXPECT_EQ(real_refusal("continuum", 3, 1e39),
+              "continuum, row 3: 1e+39 is beyond the 32-bit reals the run reads");
+    EXPECT_EQ(real_refusal("ref_a", 0, 0.97), std::nullopt);
+    NewDirectory values;
+    values.title = "t";
+    values.wavelengths = {6562.8};
+    values.observed = {0.5};
+    values.continuum = {1};
+    values.components = {{0.9}};
+    values.weights = {0.5};
+    std::vector<NewDataFile> files;
+    ASSERT_EQ(new_directory_files(values, files), std::nullopt);
+    ASSERT_EQ(files.size(), 6U);
+    EXPECT_EQ(files[2].name, "FDftn.txt");
+    EXPECT_EQ(files[2].text, "1 0 0\r\n6562.8 0.5\r\n");
+    EXPECT_EQ(files[4].name, "VeltoOut1.txt");
+    EXPECT_EQ(files[4].text, "1\r\n0.9\r\n");
 }
 
 // tools/compare/number_text.h
