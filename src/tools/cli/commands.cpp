@@ -37,13 +37,15 @@ CommandOutput run_stats(const CommandOptions& options) {
     }
     const FitStatistics stats = fit_statistics(comparison.rows);
     const ComparisonFigures figures = comparison_figures(comparison, stats);
+    const std::optional<RowShift> shift = row_shift(comparison, figures.sigma_from_file);
     if (options.json) {
         nlohmann::json json;
         put_comparison_json(json, comparison, figures, options.request.dir, options.version);
         json["stats"] = stats_json(stats, figures);
+        json["stats"]["shift"] = shift_json(shift);
         return {0, json.dump() + "\n", ""};
     }
-    return {0, stats_text(stats, figures), ""};
+    return {0, stats_text(stats, figures) + (shift ? shift_text(*shift) : ""), ""};
 }
 
 CommandOutput run_fit(const CommandOptions& options) {

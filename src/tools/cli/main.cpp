@@ -133,7 +133,8 @@ int run(std::vector<std::string> arguments) {
                   std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
                       linesynth::scale_file_name + ")");
     fit->add_option("--realizations", options.realizations,
-                    "refit N noisy copies of the best fit and report the spread of the weights")
+                    "refit N noisy copies of the best fit and report the spread of the weights "
+                    "(default: 1000 when a weight is held at 0, else none; 0: none)")
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000000}));
     fit->add_option("--seed", options.seed, "seed of the realizations' generator (default 1)");
     PageOptions page;
@@ -251,7 +252,7 @@ int run(std::vector<std::string> arguments) {
     options.version = LINESYNTH_VERSION;
     // A progress line on a terminal for long runs of realizations, rewritten
     // in place at every whole percent.
-    if (options.realizations >= 1000 && linesynth::platform::stderr_is_terminal()) {
+    if (options.realizations >= 1000000 && linesynth::platform::stderr_is_terminal()) {
         options.progress = [](std::int64_t done, std::int64_t total) {
             if (done * 100 / total != (done - 1) * 100 / total || done == total) {
                 linesynth::platform::write_stderr("\rrealizations: " + std::to_string(done) +

@@ -50,11 +50,6 @@ double NormalDeviates::normal() {
     return u * factor;
 }
 
-std::uint64_t NormalDeviates::below(std::uint64_t n) {
-    assert(n >= 1);
-    return generator_() % n;
-}
-
 double quantile(std::vector<double> values, double p) {
     assert(!values.empty());
     std::sort(values.begin(), values.end());
@@ -75,29 +70,36 @@ Spread spread_of(const std::vector<double>& values) {
 
 }  // namespace
 
-RealizationSummary realizations(const FitDesign& design, const Eigen::VectorXd& x,
-                                const RealizationRequest& request) {
+RealizationSummary realizations(const FitDesign& design, const ReducedProblem& problem,
+                                const Eigen::VectorXd& x, const RealizationRequest& request) {
     RealizationSummary summary;
     summary.count = request.count;
     if (request.count < 1) {
         return summary;
     }
-    const Eigen::VectorXd fitted = design.columns * x;
-    const Eigen::VectorXd residuals = design.target - fitted;
-    const auto rows = static_cast<std::uint64_t>(fitted.size());
+    const Eigen::VectorXd fitted = problem.a * x;
     const auto sets = static_cast<std::size_t>(design.scale ? x.size() - 1 : x.size());
+    const auto count = static_cast<std::size_t>(request.count);
     std::vector<std::vector<double>> weights(sets);
+    for (std::vector<double>& values : weights) {
+        values.reserve(count);
+    }
     std::vector<double> scales;
+    scales.reserve(count);
     NormalDeviates deviates(request.seed);
-    Eigen::VectorXd target(fitted.size());
+    ReducedProblem noisy{problem.a, fitted, problem.tolerance};
     for (std::int64_t k = 1; k <= request.count; ++k) {
         for (Eigen::Index i = 0; i < fitted.size(); ++i) {
-            const double noise = request.gaussian
-                                     ? deviates.normal()
-                                     : residuals(static_cast<Eigen::Index>(deviates.below(rows)));
-            target(i) = fitted(i) + noise;
+            noisy.b(i) = fitted(i) + request.noise * deviates.normal();
         }
-        const DesignSolution solution = solve_design(design.columns, target, request.mode);
+        DesignSolution solution;
+        if (request.mode == FitMode::non_negative) {
+            NonNegativeSolution refit = non_negative_least_squares(noisy, request.held);
+            solution = {std::move(refit.x), std::move(refit.at_bound)};
+            summary.held_changed = summary.held_changed || solution.at_bound != request.held;
+        } else {
+            solution = solve_design(noisy, request.mode);
+        }
         const ModelParameters parameters = model_parameters(design, solution.x);
         if (design.scale && !(parameters.scale > 0)) {
             ++summary.refused;
