@@ -11,7 +11,9 @@
 // deviates. So each realization draws one deviate per parameter (plus one for
 // the zero row of the reduced problem), in order, realization after
 // realization, from one generator, and solves a problem of at most eleven
-// rows, a non-negative one starting from the best fit's set of held weights.
+// rows, a non-negative one starting from the best fit's set of held weights
+// (most refits keep that set, on which the solution is a linear map of the
+// target worked out once).
 //
 // The generator and the deviates have fixed definitions, so that one seed
 // gives the same bytes on every platform and library:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "reports/scales.h"
+#include "base/checked_math.h"
 #include "tools/fit/fit_design.h"
 #include "tools/fit/uncertainty.h"
 
@@ -27,28 +27,46 @@ std::optional<RowShift> row_shift(const Comparison& comparison, bool sigma_from_
         low = std::min(low, row.index);
         high = std::max(high, row.index);
     }
+    // The central differences along the rows of the continuum and of each
+    // component (one-sided at the ends of the compared rows).
     const SpectrumStore& store = *data.store;
-    const auto model = [&](std::int32_t index) {
-        return mapped_synthetic(data.scales, data.calibration, store.synthetic[index]);
+    const KeptColumns& kept = *comparison.kept;
+    const auto component = [&](Eigen::Index set, std::int32_t index) {
+        const auto slot = static_cast<std::size_t>(set);
+        return index <= kept.component_counts[slot] ? widen(kept.components[slot][index]) : 0.0;
     };
-    Eigen::MatrixXd columns(count, sets + 1);
-    Eigen::VectorXd target(count);
-    columns.leftCols(sets) = design.columns;
+    Eigen::MatrixXd slopes(count, sets + 1);  // the components', then the continuum's
     for (Eigen::Index i = 0; i < count; ++i) {
         const ComparedRow& row = rows[static_cast<std::size_t>(i)];
         const std::int32_t before = std::max(low, row.index - 1);
         const std::int32_t after = std::min(high, row.index + 1);
-        const double slope =
-            after > before ? (model(after) - model(before)) / static_cast<double>(after - before)
-                           : 0.0;
-        columns(i, sets) = -slope / row.sigma;
-        target(i) = residual(row) / row.sigma;
+        const double span = after > before ? static_cast<double>(after - before) : 0.0;
+        for (Eigen::Index j = 0; j < sets; ++j) {
+            slopes(i, j) = span > 0 ? (component(j, after) - component(j, before)) / span : 0.0;
+        }
+        slopes(i, sets) =
+            span > 0 ? (widen(store.continuum[after]) - widen(store.continuum[before])) / span
+                     : 0.0;
     }
-    const Eigen::VectorXd solution = columns.colPivHouseholderQr().solve(target);
+    // Gauss-Newton from no shift: the weights first, then twice the shift's
+    // column from the model with the weights of the step before.
+    const double scale_fwd = design.fixed_scale;
+    Eigen::VectorXd weights = free_least_squares(design.columns, design.target);
+    Eigen::MatrixXd columns(count, sets + 1);
+    columns.leftCols(sets) = design.columns;
+    Eigen::VectorXd solution;
+    for (int step = 0; step < 2; ++step) {
+        for (Eigen::Index i = 0; i < count; ++i) {
+            const double slope = slopes.row(i).head(sets).dot(weights) + slopes(i, sets);
+            columns(i, sets) = -scale_fwd * slope / rows[static_cast<std::size_t>(i)].sigma;
+        }
+        solution = columns.colPivHouseholderQr().solve(design.target);
+        weights = solution.head(sets);
+    }
     double factor = 1;
     if (!sigma_from_file) {
-        factor =
-            (target - columns * solution).squaredNorm() / static_cast<double>(count - sets - 1);
+        factor = (design.target - columns * solution).squaredNorm() /
+                 static_cast<double>(count - sets - 1);
     }
     const std::optional<Eigen::MatrixXd> matrix =
         covariance(columns, std::vector<bool>(static_cast<std::size_t>(sets + 1), false), factor);

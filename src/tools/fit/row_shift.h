@@ -5,13 +5,16 @@
 // S(I - s) + noise, roughly S(I) - s * S'(I), and a fit of the weights then
 // bends them to make up for it.
 //
-// The estimate is one linearised least-squares fit, sigma-weighted, of the
-// residual observed - S over the component columns of a weights-only fit
-// (any sign) and one more column -S'(I), the model's central difference
-// (S(I + 1) - S(I - 1)) / 2 along the rows (one-sided at the ends of the
-// compared rows). s is the coefficient of that column, its error the square
-// root of its diagonal entry of the covariance (times chi2 / dof of this
-// fit without a sigma file). It is significant above 3 errors and 0.1 row.
+// The estimate is a linearised least-squares fit, sigma-weighted, of the
+// observed spectrum by the components of a weights-only fit (any sign) plus
+// one more column, -S'(I): the derivative along the rows of the model with
+// the fitted weights, from the central differences (X(I + 1) - X(I - 1)) / 2
+// of the continuum and of each component (one-sided at the ends of the
+// compared rows). Starting from the weights fitted without a shift, the
+// column is built from the weights of the step before, twice (Gauss-Newton).
+// s is the coefficient of that column, its error the square root of its
+// diagonal entry of the covariance (times chi2 / dof of this fit without a
+// sigma file). It is significant above 3 errors and 0.1 row.
 // Report only: the fitted weights remain those of the row-by-row model.
 //   observed = model moved by 0.5 row -> s about 0.5
 //   observed = model                  -> s 0 (no residual)

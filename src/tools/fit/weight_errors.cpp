@@ -155,8 +155,9 @@ ParameterErrors parameter_errors(const ErrorInputs& inputs) {
     }
     result.covariance.assign(size, std::vector<std::optional<double>>(size));
     result.correlation.assign(size, std::vector<std::optional<double>>(size));
+    // The upper triangle, mirrored: the inverse is symmetric only to rounding.
     for (Eigen::Index j = 0; j < n; ++j) {
-        for (Eigen::Index k = 0; k < n; ++k) {
+        for (Eigen::Index k = j; k < n; ++k) {
             const auto row = static_cast<std::size_t>(j);
             const auto column = static_cast<std::size_t>(k);
             const double cjj = (*used)(j, j);
@@ -169,6 +170,8 @@ ParameterErrors parameter_errors(const ErrorInputs& inputs) {
             result.covariance[row][column] =
                 j == k ? *result.errors[row] * *result.errors[row]
                        : rho * *result.errors[row] * *result.errors[column];
+            result.correlation[column][row] = result.correlation[row][column];
+            result.covariance[column][row] = result.covariance[row][column];
         }
     }
     return result;
