@@ -135,10 +135,9 @@ std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::s
         result.errors_scaled
             ? (result.after.chi2_reduced ? *result.after.chi2_reduced : std::nan(""))
             : 1.0;
-    const Eigen::MatrixXd jacobian = model_jacobian(design, problem.a, parameters);
     ErrorInputs inputs;
-    inputs.jacobian = jacobian;
-    inputs.parameters.resize(jacobian.cols());
+    inputs.jacobian = model_jacobian(design, problem.a, parameters);
+    inputs.parameters.resize(inputs.jacobian.cols());
     for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
         inputs.parameters(static_cast<Eigen::Index>(slot)) = parameters.weights[slot];
     }
