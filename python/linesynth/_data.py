@@ -101,13 +101,15 @@ class Directory:
         """The statistics of ``stats --json``: ``.chi2``, ``.points``, ..."""
         return Result(self._document, "stats")
 
-    def fit(self, scale=False, free=False, realizations=0, seed=1):
+    def fit(self, scale=False, free=False, realizations=None, seed=1):
         """The fit of ``fit --json`` (``--scale``, ``--free``,
-        ``--realizations``, ``--seed``): ``.weights``, ``.errors``,
+        ``--realizations``, ``--seed``; ``realizations=None`` as the command
+        without ``--realizations``): ``.weights``, ``.errors``,
         ``.chi2_after``, ... The fit runs without the interpreter's lock, so
         a thread pool fits several directories at once. A refusal raises
         ``linesynth.Refused`` with the command's message."""
-        return Result(self._loaded.fit(bool(scale), bool(free), int(realizations), int(seed)), "fit")
+        count = None if realizations is None else int(realizations)
+        return Result(self._loaded.fit(bool(scale), bool(free), count, int(seed)), "fit")
 
     def to_table(self, wavelength_unit=None, flux_unit=None):
         """The compared rows as an astropy QTable, with units where given (the

@@ -115,6 +115,14 @@ TEST(Fit, HoldsANegativeTruthAtTheBound) {
     EXPECT_EQ(report_line(output.err, "sets at the bound 0"), "sets at the bound 0:        2");
     // Set 2's rows keep their residuals 0.25 and 0.125: 0.0625 + 0.015625.
     EXPECT_EQ(report_line(output.err, after), after + ": 0.078125");
+    // Its upper limit: the free-sign estimate -0.25 with the error 0.125 of
+    // the released covariance (the scatter 0.078125 / 4 over set 2's squared
+    // column 1.25), -0.25 + 0.125 * Qc(0.05 * Phi(-2)) = 0.13147 (worked out
+    // with another library's normal distribution).
+    EXPECT_NE(output.err.find("\n2    1                        0              < 0.13 (95 % upper "
+                              "limit)"),
+              std::string::npos)
+        << output.err;
 }
 
 TEST(Fit, NamesTheSetsOfALinearDependency) {
@@ -321,6 +329,23 @@ TEST(Fit, RecoversAScaledNoisyMixtureWithinItsErrors) {
     }
     const nlohmann::json& scale = fit.at("scale");
     EXPECT_NEAR(scale.at("ref_a").get<double>(), 2 * a, 3 * scale.at("ref_a_error").get<double>());
+    // The covariance is symmetric with the squared errors on its diagonal,
+    // ref_a's last (its entries come from a decomposition: to 1e-12).
+    const nlohmann::json& covariance = fit.at("covariance");
+    ASSERT_EQ(covariance.size(), 4U);
+    for (std::size_t j = 0; j < 4; ++j) {
+        const double error =
+            j < 3 ? fit.at("errors").at(j).get<double>() : scale.at("ref_a_error").get<double>();
+        EXPECT_NEAR(covariance.at(j).at(j).get<double>() / (error * error), 1.0, 1e-12);
+        EXPECT_EQ(fit.at("correlation").at(j).at(j), 1.0);
+        for (std::size_t k = 0; k < j; ++k) {
+            EXPECT_EQ(covariance.at(j).at(k), covariance.at(k).at(j));
+        }
+    }
+    // Observed and model rows line up: no shift worth a warning.
+    EXPECT_NEAR(fit.at("shift").at("value").get<double>(), 0.0,
+                3 * fit.at("shift").at("error").get<double>());
+    EXPECT_EQ(fit.at("shift").at("significant"), false);
     EXPECT_EQ(fit.at("dof"), 300 - 4);
     EXPECT_GE(fit.at("chi2_reduced").get<double>(), 0.8);
     EXPECT_LE(fit.at("chi2_reduced").get<double>(), 1.2);
@@ -333,18 +358,25 @@ TEST(Fit, NamesDependentAndNearlyDependentSets) {
         const char* name;
         double mix;   // set 3 = (1 - mix) * set 1 + mix * set 2, then a wing
         double wing;  // times set 3 of profiles(), minus 1
+        bool free;
         std::int32_t rank;
         std::vector<std::int32_t> dependent;
         std::vector<std::int32_t> nearly_dependent;
+        std::vector<std::int32_t> combined;  // the sets of the one combination
     };
     const Row rows[] = {
         // Seven digits leave a set equal to the mean of two others only to
         // about 1e-7: below the rank tolerance of 1e-5.
-        {"the mean of two others", 0.5, 0, 2, {1, 2, 3}, {}},
+        {"the mean of two others", 0.5, 0, true, 2, {1, 2, 3}, {}, {1, 2, 3}},
         // Set 3 departs from set 1 by 2e-4 of a broad wing: condition about
         // 4e4, its smallest singular value 2.5e-5 of the largest.
-        {"near-collinear pair", 0, 2e-4, 3, {}, {1, 3}},
+        {"near-collinear pair", 0, 2e-4, true, 3, {}, {1, 3}, {1, 3}},
+        // The same pair without negative weights: one is held at 0 and the
+        // other takes the pair's sum, 0.7, so its error must be that of the
+        // pair set free, not the formal one of that set alone.
+        {"near-collinear pair, one held at 0", 0, 2e-4, false, 3, {}, {1, 3}, {1, 3}},
     };
+    const std::vector<double> truth = {0.5, 0.3, 0.2};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<std::vector<double>> sets = profiles(300);
@@ -352,14 +384,48 @@ TEST(Fit, NamesDependentAndNearlyDependentSets) {
             sets[2][i] =
                 (1 - row.mix) * sets[0][i] + row.mix * sets[1][i] + row.wing * (sets[2][i] - 1);
         }
-        const Directory data(noisy_mixture(sets, {0.5, 0.3, 0.2}, 1));
-        const nlohmann::json fit = fit_json(data, false, 0, true).at("fit");
+        const Directory data(noisy_mixture(sets, truth, 1));
+        const nlohmann::json fit = fit_json(data, false, 0, row.free).at("fit");
         EXPECT_EQ(fit.at("rank"), row.rank);
         EXPECT_EQ(fit.at("dependent").get<std::vector<std::int32_t>>(), row.dependent);
         EXPECT_EQ(fit.at("nearly_dependent").get<std::vector<std::int32_t>>(),
                   row.nearly_dependent);
         if (row.rank == 3) {
             EXPECT_GT(fit.at("condition_number").get<double>(), 1e4);
+        }
+        // The one combination the data pin covers its truth within three of
+        // its errors, and no member of the group has a small bare error.
+        ASSERT_EQ(fit.at("combinations").size(), 1U);
+        const nlohmann::json& combination = fit.at("combinations").at(0);
+        EXPECT_EQ(combination.at("sets").get<std::vector<std::int32_t>>(), row.combined);
+        double true_value = 0;
+        for (std::size_t k = 0; k < row.combined.size(); ++k) {
+            const auto set = static_cast<std::size_t>(row.combined[k]);
+            true_value += combination.at("coefficients").at(k).get<double>() * truth[set - 1];
+        }
+        const double combined_error = combination.at("error").get<double>();
+        EXPECT_NEAR(combination.at("value").get<double>(), true_value, 3 * combined_error);
+        for (const std::int32_t set : row.combined) {
+            const auto slot = static_cast<std::size_t>(set - 1);
+            SCOPED_TRACE("set " + std::to_string(set));
+            const nlohmann::json& error = fit.at("errors").at(slot);
+            const nlohmann::json& limit = fit.at("upper_limits").at(slot);
+            if (!error.is_null()) {
+                EXPECT_GT(error.get<double>(), 10 * combined_error);
+                EXPECT_NEAR(fit.at("weights").at(slot).get<double>(), truth[slot],
+                            3 * error.get<double>());
+            } else if (!limit.is_null()) {
+                EXPECT_GE(limit.get<double>(), truth[slot]);
+            } else {
+                EXPECT_EQ(fit.at("error_method").at(slot), "undetermined");
+            }
+        }
+        if (!row.free) {
+            // One of the pair is held; the other's error is not the formal one.
+            const auto held = fit.at("at_bound").get<std::vector<std::int32_t>>();
+            ASSERT_EQ(held.size(), 1U);
+            ASSERT_TRUE(held[0] == 1 || held[0] == 3) << held[0];
+            EXPECT_NE(fit.at("error_method").at(held[0] == 1 ? 2 : 0), "formal");
         }
     }
 }

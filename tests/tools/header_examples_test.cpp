@@ -25,6 +25,7 @@
 #include "tools/fit/new_data_directory.h"
 #include "tools/fit/realizations.h"
 #include "tools/fit/uncertainty.h"
+#include "tools/fit/weight_errors.h"
 #include "tools/fit/weights_file.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
@@ -284,6 +285,47 @@ TEST(HeaderExamples, FormalErrors) {
               (std::vector<std::optional<double>>{0.5, std::nullopt}));
     EXPECT_EQ(formal_errors(Eigen::MatrixXd::Ones(2, 2), {false, false}, 1),
               (std::vector<std::optional<double>>{std::nullopt, std::nullopt}));
+    const std::optional<Eigen::MatrixXd> free_sign = covariance(diagonal, {false, false}, 1);
+    ASSERT_TRUE(free_sign);
+    EXPECT_EQ(*free_sign, (Eigen::MatrixXd(2, 2) << 0.25, 0, 0, 0.0625).finished());
+    // An iterative decomposition: to 1e-15.
+    const Eigen::MatrixXd pseudo = pseudo_covariance(Eigen::MatrixXd::Ones(2, 2), 1);
+    EXPECT_TRUE(pseudo.isApprox(Eigen::MatrixXd::Constant(2, 2, 0.125), 1e-15)) << pseudo;
+}
+
+// tools/fit/weight_errors.h
+TEST(HeaderExamples, UpperLimitsAndCombinations) {
+    EXPECT_NEAR(upper_limit(0, 1), 1.9599639845400545, 1e-15);
+    EXPECT_NEAR(upper_limit(-1, 1), 1.41199, 1e-5);
+    const Eigen::Vector3d v(1, 2, 3);
+    const struct {
+        const char* name;
+        double factor;  // the second column is factor * v
+        std::vector<double> coefficients;
+    } rows[] = {
+        {"v, v", 1, {1, 1}},
+        {"v, 2v", 2, {0.5, 1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ErrorInputs inputs;
+        inputs.jacobian.resize(3, 2);
+        inputs.jacobian << v, row.factor * v;
+        inputs.parameters = Eigen::Vector2d(0.25, 0.5);
+        inputs.held = {false, false};
+        inputs.dependent = {0, 1};
+        inputs.set_count = 2;
+        const ParameterErrors errors = parameter_errors(inputs);
+        ASSERT_EQ(errors.combinations.size(), 1U);
+        const Combination& combination = errors.combinations[0];
+        EXPECT_EQ(combination.sets, (std::vector<std::int32_t>{1, 2}));
+        ASSERT_EQ(combination.coefficients.size(), 2U);
+        for (std::size_t k = 0; k < 2; ++k) {
+            EXPECT_NEAR(combination.coefficients[k], row.coefficients[k], 1e-15);
+        }
+        EXPECT_EQ(errors.methods,
+                  (std::vector<ErrorMethod>{ErrorMethod::undetermined, ErrorMethod::undetermined}));
+    }
 }
 
 // tools/fit/realizations.h
@@ -309,6 +351,8 @@ TEST(HeaderExamples, GoodnessAndSignalToNoise) {
     EXPECT_EQ(file.chi2_reduced, 1.0);
     EXPECT_NEAR(*file.p_value, std::exp(-1.0), 1e-15);
     EXPECT_FALSE(goodness_of_fit(1, 2, 2, true).chi2_reduced);
+    EXPECT_EQ(normal_cdf(0), 0.5);
+    EXPECT_NEAR(normal_upper_quantile(0.025), 1.9599639845400545, 1e-15);
     EXPECT_FALSE(der_snr({1, 2, 3, 4, 5}));
     EXPECT_FALSE(der_snr({1, 2, 3, 4}));
     EXPECT_EQ(der_snr({1, 1, 2, 1, 1}), 1 / (1.482602 / std::sqrt(6.0) * 2));
@@ -351,6 +395,8 @@ TEST(HeaderExamples, NumberText) {
     EXPECT_EQ(shortest_text(-0.0f), "-0");
     EXPECT_EQ(set_list({1, 3, 10}), "1, 3, 10");
     EXPECT_EQ(set_list({}), "none");
+    EXPECT_EQ(upper_limit_text(0.0312), "< 0.031");
+    EXPECT_EQ(upper_limit_text(4.56e-05), "< 4.6e-05");
 }
 
 // tools/compare/failure_text.h

@@ -51,7 +51,11 @@ TEST_F(ExampleData, Stats) {
     const ToolsRun text = run_tools(streams, "stats --dir " + data.path().string());
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.err, "");
-    EXPECT_EQ(text.out,
+    // The shift comes from a decomposition: its line is checked to a few
+    // digits, the lines before it exactly.
+    const std::size_t shift = text.out.find("shift:                      -0.015");
+    ASSERT_NE(shift, std::string::npos) << text.out;
+    EXPECT_EQ(text.out.substr(0, shift),
               "compared rows:              400\n"
               "mean residual:              -0.027938162535429002\n"
               "rms residual:               0.029290142439504164\n"
@@ -64,12 +68,17 @@ TEST_F(ExampleData, Stats) {
               "mean absolute deviation:    2.950332529583826 %\n"
               "signal-to-noise (DER_SNR):  118.05019856123823\n"
               "normalised by:              12360.8 (the largest observed flux)\n"
-              "integral:                   48.736492\n");
+              "integral:                   48.736490\n");
 
     const ToolsRun json = run_tools(streams, "stats --json --dir " + data.path().string());
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.err, "");
-    const nlohmann::json stats = nlohmann::json::parse(json.out);
+    nlohmann::json stats = nlohmann::json::parse(json.out);
+    // An 0.015-row offset, well within its error of 0.13: nothing to correct.
+    EXPECT_NEAR(stats.at("stats").at("shift").at("value").get<double>(), -0.015038, 1e-6);
+    EXPECT_NEAR(stats.at("stats").at("shift").at("error").get<double>(), 0.12975, 1e-5);
+    EXPECT_EQ(stats.at("stats").at("shift").at("significant"), false);
+    stats.at("stats").erase("shift");
     EXPECT_EQ(stats.at("stats").dump(),
               "{\"adev_percent\":2.950332529583826,\"chi2\":0.3431649776505772,"
               "\"chi2_per_point\":0.0008579124441264429,\"chi2_reduced\":0.0008643954096991869,"
@@ -95,7 +104,7 @@ TEST_F(ExampleData, Fit) {
     // checked only up to the fitted weight.
     for (const char* line : {
              "1    0.5                      0.46490887     0.0",
-             "2    0.3                      0              none (at the bound)\n",
+             "2    0.3                      0              < 0.0",
              "3    0.2                      0.7463521      0.0",
              "sum of squared residuals before (sigma 1 for every row): 0.3431649776505772\n",
              "sum of squared residuals after (sigma 1 for every row): 0.20607520695430992\n",

@@ -38,6 +38,7 @@ nlohmann::json stats_document(const Comparison& comparison, const std::string& d
     nlohmann::json json;
     put_comparison_json(json, comparison, figures, dir, version);
     json["stats"] = stats_json(stats, figures);
+    json["stats"]["shift"] = shift_json(row_shift(comparison, figures.sigma_from_file));
     return json;
 }
 
@@ -62,7 +63,8 @@ CommandOutput run_stats(const CommandOptions& options) {
     }
     const FitStatistics stats = fit_statistics(comparison.rows);
     const ComparisonFigures figures = comparison_figures(comparison, stats);
-    return {0, stats_text(stats, figures), ""};
+    const std::optional<RowShift> shift = row_shift(comparison, figures.sigma_from_file);
+    return {0, stats_text(stats, figures) + (shift ? shift_text(*shift) : ""), ""};
 }
 
 namespace {

@@ -18,13 +18,13 @@ namespace linesynth::tools {
 struct CommandOptions {
     ComparisonRequest request;
     bool json = false;
-    bool free = false;              // fit: any sign for the weights
-    bool write = false;             // fit: replace synthesis.txt (and qdqd.txt with --scale)
-    bool wait = false;              // fit --write: wait for another writer instead of refusing
-    bool scale = false;             // fit: fit ref_a too
-    std::int64_t realizations = 0;  // fit: Monte Carlo refits
-    std::uint64_t seed = 1;         // fit: of the realizations
-    std::string version;            // of the tool, in the JSON
+    bool free = false;   // fit: any sign for the weights
+    bool write = false;  // fit: replace synthesis.txt (and qdqd.txt with --scale)
+    bool wait = false;   // fit --write: wait for another writer instead of refusing
+    bool scale = false;  // fit: fit ref_a too
+    std::int64_t realizations = realizations_as_needed;  // fit: Monte Carlo refits
+    std::uint64_t seed = 1;                              // fit: of the realizations
+    std::string version;                                 // of the tool, in the JSON
     // fit: called after each realization (done, total); may be empty.
     std::function<void(std::int64_t, std::int64_t)> progress;
 };

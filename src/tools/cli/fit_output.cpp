@@ -17,12 +17,125 @@ std::string column(std::string text, std::size_t width) {
     return text;
 }
 
-std::string error_text(const std::optional<double>& error, bool held) {
-    return error ? shortest_text(*error) : held ? "none (at the bound)" : "none";
+std::string error_text(const FitResult& result, std::size_t slot, bool held) {
+    if (result.errors[slot]) {
+        return shortest_text(*result.errors[slot]);
+    }
+    if (held) {
+        return result.upper_limits[slot]
+                   ? upper_limit_text(*result.upper_limits[slot]) + " (95 % upper limit)"
+                   : std::string("none (at the bound)");
+    }
+    return result.error_methods[slot] == ErrorMethod::undetermined ? "undetermined (dependent)"
+                                                                   : "none";
+}
+
+// The parameters of the covariance by name: "set J", then "ref_a".
+std::string parameter_name(std::size_t index, std::size_t sets) {
+    return index < sets ? "set " + std::to_string(index + 1) : std::string("ref_a");
+}
+
+// Says once how the errors were obtained, naming the sets of each method
+// beyond the formal one.
+std::string methods_text(const FitResult& result) {
+    const auto sets_with = [&](ErrorMethod method) {
+        std::vector<std::int32_t> sets;
+        for (std::size_t slot = 0; slot < result.error_methods.size(); ++slot) {
+            if (result.error_methods[slot] == method) {
+                sets.push_back(static_cast<std::int32_t>(slot + 1));
+            }
+        }
+        return sets;
+    };
+    std::string text;
+    const auto add = [&](ErrorMethod method, const std::string& words) {
+        const std::vector<std::int32_t> sets = sets_with(method);
+        const bool scale = result.scale && result.scale->ref_a_error_method == method;
+        if (sets.empty() && !scale) {
+            return;
+        }
+        text += (text.empty() ? "" : "; ") + words + " for " +
+                (sets.empty() ? std::string("ref_a")
+                              : (sets.size() == 1 ? "set " : "sets ") + set_list(sets) +
+                                    (scale ? " and ref_a" : ""));
+    };
+    add(ErrorMethod::formal, "formal (the covariance of the parameters not held at 0)");
+    add(ErrorMethod::released,
+        "released (the covariance with the weights held at 0 set free, since which are held "
+        "is itself uncertain)");
+    add(ErrorMethod::realizations,
+        "realizations (half their 16 to 84 % range, larger than the covariance's where the held "
+        "weights change between refits)");
+    add(ErrorMethod::undetermined, "none (linearly dependent, see the combination)");
+    return text.empty() ? "none" : text;
+}
+
+std::string combination_text(const Combination& combination) {
+    std::string text;
+    for (std::size_t k = 0; k < combination.sets.size(); ++k) {
+        const double c = combination.coefficients[k];
+        text += k == 0 ? (c < 0 ? "-" : "") : (c < 0 ? " - " : " + ");
+        if (std::fabs(c) != 1) {
+            text += shortest_text(std::fabs(c)) + " ";
+        }
+        text += "w(" + std::to_string(combination.sets[k]) + ")";
+    }
+    return text + " = " + shortest_text(combination.value) + " (error " +
+           optional_text(combination.error, "none") + ")";
+}
+
+// The pairs with |rho| >= 0.5, the strongest first, at most three.
+std::string correlated_pairs(const FitResult& result) {
+    struct Pair {
+        std::size_t j;
+        std::size_t k;
+        double rho;
+    };
+    std::vector<Pair> pairs;
+    const std::size_t n = result.correlation.size();
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t k = j + 1; k < n; ++k) {
+            const std::optional<double>& rho = result.correlation[j][k];
+            if (rho && std::fabs(*rho) >= strong_correlation) {
+                pairs.push_back({j, k, *rho});
+            }
+        }
+    }
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& left, const Pair& right) {
+        return std::fabs(left.rho) > std::fabs(right.rho);
+    });
+    std::string text;
+    for (std::size_t p = 0; p < pairs.size() && p < 3; ++p) {
+        text += (p == 0 ? "" : "; ") + parameter_name(pairs[p].j, result.weights.size()) + " and " +
+                parameter_name(pairs[p].k, result.weights.size()) + " (" +
+                shortest_text(pairs[p].rho) + ")";
+    }
+    return text;
 }
 
 nlohmann::json optional_json(const std::optional<double>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// Rows of entries, a row null where its parameter has no error; null when
+// there is no covariance.
+nlohmann::json matrix_json(const std::vector<std::vector<std::optional<double>>>& matrix) {
+    if (matrix.empty()) {
+        return nullptr;
+    }
+    nlohmann::json json = nlohmann::json::array();
+    for (std::size_t j = 0; j < matrix.size(); ++j) {
+        if (!matrix[j][j]) {
+            json.push_back(nullptr);
+            continue;
+        }
+        nlohmann::json row = nlohmann::json::array();
+        for (const std::optional<double>& entry : matrix[j]) {
+            row.push_back(optional_json(entry));
+        }
+        json.push_back(row);
+    }
+    return json;
 }
 
 nlohmann::json spread_json(const std::vector<Spread>& spreads) {
@@ -61,7 +174,7 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
         std::string row = column(std::to_string(set), 5) +
                           column(shortest_text(result.figures.weights_in[slot]), 25) +
                           column(shortest_text(result.weights[slot]), 15) +
-                          error_text(result.errors[slot], held);
+                          error_text(result, slot, held);
         if (spread) {
             const Spread& s = result.realizations.weights[slot];
             row = column(row, 70) + column(shortest_text(s.median), 24) +
@@ -102,6 +215,13 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
     if (options.mode == FitMode::non_negative) {
         report += labelled_line("sets at the bound 0", set_list(result.at_bound));
     }
+    report += labelled_line("error method", methods_text(result));
+    for (const Combination& combination : result.combinations) {
+        report += labelled_line("well determined", combination_text(combination));
+    }
+    if (const std::string pairs = correlated_pairs(result); !pairs.empty()) {
+        report += labelled_line("most correlated", pairs);
+    }
     std::string rank = std::to_string(result.rank) + " of " +
                        std::to_string(result.parameter_count) + " (singular values below " +
                        shortest_text(rank_tolerance) + " of the largest count as zero)";
@@ -121,16 +241,20 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
     }
     report += labelled_line("condition number", condition);
     if (result.realizations.count > 0) {
-        std::string line = std::to_string(result.realizations.count) + " (seed " +
-                           std::to_string(options.seed) + ", " +
-                           (result.figures.sigma_from_file ? "Gaussian noise of each row's sigma"
-                                                           : "residuals drawn with replacement") +
-                           ")";
+        std::string line =
+            std::to_string(result.realizations.count) + " (seed " + std::to_string(options.seed) +
+            ", " +
+            (result.figures.sigma_from_file ? "Gaussian noise of each row's sigma"
+                                            : "Gaussian noise of the residuals' scatter") +
+            ")";
         if (result.realizations.refused > 0) {
             line += ", " + std::to_string(result.realizations.refused) +
                     " left out (scale not above 0)";
         }
         report += labelled_line("realizations", line);
+    }
+    if (result.shift) {
+        report += shift_text(*result.shift);
     }
     if (result.scale) {
         report += "new qdqd.txt (ref_a, then ref_b):\n" + shortest_text(result.scale->ref_a) +
@@ -150,6 +274,24 @@ nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
         json["errors"].push_back(optional_json(error));
     }
     json["errors_scaled"] = result.errors_scaled;
+    json["error_method"] = nlohmann::json::array();
+    for (const ErrorMethod method : result.error_methods) {
+        json["error_method"].push_back(error_method_name(method));
+    }
+    json["upper_limits"] = nlohmann::json::array();
+    for (const std::optional<double>& limit : result.upper_limits) {
+        json["upper_limits"].push_back(optional_json(limit));
+    }
+    json["combinations"] = nlohmann::json::array();
+    for (const Combination& combination : result.combinations) {
+        json["combinations"].push_back({{"sets", combination.sets},
+                                        {"coefficients", combination.coefficients},
+                                        {"value", combination.value},
+                                        {"error", optional_json(combination.error)}});
+    }
+    json["covariance"] = matrix_json(result.covariance);
+    json["correlation"] = matrix_json(result.correlation);
+    json["shift"] = shift_json(result.shift);
     json["chi2_before"] = result.before.chi2;
     json["chi2_after"] = result.chi2_after;
     json["worse"] = result.worse;
@@ -178,6 +320,7 @@ nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
         nlohmann::json& s = json["scale"];
         s["ref_a"] = static_cast<double>(scale.ref_a);
         s["ref_a_error"] = optional_json(scale.ref_a_error);
+        s["ref_a_error_method"] = error_method_name(scale.ref_a_error_method);
         s["ref_b"] = static_cast<double>(scale.ref_b);
         s["a"] = scale.a;
         s["ref_a_realizations"] = nullptr;

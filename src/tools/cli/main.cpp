@@ -169,13 +169,14 @@ Subcommand add_fit_command(CLI::App& app) {
                   std::string("fit the scale of the map to the observed spectrum too (ref_a of ") +
                       linesynth::scale_file_name + ")");
     fit->add_option("--realizations", options->realizations,
-                    "refit N noisy copies of the best fit and report the spread of the weights")
+                    "refit N noisy copies of the best fit and report the spread of the weights "
+                    "(default: 1000 when a weight is held at 0, else none; 0: none)")
         ->check(CLI::Range(std::int64_t{0}, std::int64_t{100000000}));
     fit->add_option("--seed", options->seed, "seed of the realizations' generator (default 1)");
     return {fit, [options](const CLI::App&) {
                 resolve_directory(options->request.dir);
                 options->version = LINESYNTH_VERSION;
-                if (options->realizations >= 1000 && linesynth::platform::stderr_is_terminal()) {
+                if (options->realizations >= 1000000 && linesynth::platform::stderr_is_terminal()) {
                     options->progress = show_progress;
                 }
                 return linesynth::tools::run_fit(*options);

@@ -2,10 +2,18 @@
 
 #include <algorithm>
 
+#include "textio/real_text.h"
 #include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
 namespace {
+
+// A 32-bit real as the run writes it (its summary page holds the integral
+// so), where the shortest exact text would differ in the last digits.
+std::string run_text(float value) {
+    char text[real_text_room];
+    return std::string(text, format_real(value, text));
+}
 
 nlohmann::json optional_json(const std::optional<double>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
@@ -96,9 +104,29 @@ std::string stats_text(const FitStatistics& stats, const ComparisonFigures& figu
                                                ? shortest_text(*figures.normalised_by) +
                                                      " (the largest observed flux)"
                                                : std::string("none"));
-    text += labelled_line("integral", figures.integral ? shortest_text(*figures.integral)
+    text += labelled_line("integral", figures.integral ? run_text(*figures.integral)
                                                        : std::string("none (beyond 32-bit range)"));
     return text;
+}
+
+std::string shift_text(const RowShift& shift) {
+    std::string text = labelled_line("shift", shortest_text(shift.value) + " rows (error " +
+                                                  shortest_text(shift.error) +
+                                                  "; observed rows against the model)");
+    if (shift.significant) {
+        text += "the observed spectrum is offset from the model by more than " +
+                shortest_text(shift_significance) + " errors and " + shortest_text(shift_floor) +
+                " row: the run compares row with row, so the weights are biased; correct the "
+                "observed file or its calibration\n";
+    }
+    return text;
+}
+
+nlohmann::json shift_json(const std::optional<RowShift>& shift) {
+    if (!shift) {
+        return nullptr;
+    }
+    return {{"value", shift->value}, {"error", shift->error}, {"significant", shift->significant}};
 }
 
 }  // namespace linesynth::tools

@@ -16,6 +16,7 @@
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
+#include "tools/fit/row_shift.h"
 
 namespace linesynth::tools {
 
@@ -28,6 +29,12 @@ std::string optional_text(const std::optional<double>& value, const std::string&
 std::string stats_text(const FitStatistics& stats, const ComparisonFigures& figures);
 
 nlohmann::json stats_json(const FitStatistics& stats, const ComparisonFigures& figures);
+
+// The shift between the observed rows and the model (row_shift.h), which
+// both commands report: one labelled line, and a warning line when it is
+// significant; as JSON {"value":...,"error":...,"significant":...} or null.
+std::string shift_text(const RowShift& shift);
+nlohmann::json shift_json(const std::optional<RowShift>& shift);
 
 // The keys both commands share about what was compared: directory, title,
 // sigma ("file" or "unit"), mask ([[low, high], ...]), normalised_by,

@@ -1,6 +1,7 @@
 #include "tools/compare/goodness.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/distributions/normal.hpp>
 #include <cmath>
 
 namespace linesynth::tools {
@@ -21,6 +22,15 @@ Goodness goodness_of_fit(double chi2, std::int64_t rows, std::int64_t parameters
         goodness.p_value = boost::math::cdf(boost::math::complement(distribution, chi2));
     }
     return goodness;
+}
+
+double normal_cdf(double t) {
+    return boost::math::cdf(boost::math::normal_distribution<double>(), t);
+}
+
+double normal_upper_quantile(double p) {
+    return boost::math::quantile(
+        boost::math::complement(boost::math::normal_distribution<double>(), p));
 }
 
 }  // namespace linesynth::tools

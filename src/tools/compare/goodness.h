@@ -25,4 +25,10 @@ struct Goodness {
 Goodness goodness_of_fit(double chi2, std::int64_t rows, std::int64_t parameters,
                          bool sigma_from_file);
 
+// The standard normal distribution function Phi(t), and the quantile of its
+// upper tail: the t with 1 - Phi(t) = p, for 0 < p < 1.
+//   normal_cdf(0) -> 0.5;  normal_upper_quantile(0.025) -> 1.9599639845400545 (to 1e-15)
+double normal_cdf(double t);
+double normal_upper_quantile(double p);
+
 }  // namespace linesynth::tools

@@ -33,4 +33,10 @@ std::string set_list(const std::vector<std::int32_t>& sets) {
     return text.empty() ? "none" : text;
 }
 
+std::string upper_limit_text(double limit) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, limit, std::chars_format::general, 2);
+    return "< " + std::string(text, end.ptr);
+}
+
 }  // namespace linesynth::tools

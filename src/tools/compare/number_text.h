@@ -6,6 +6,8 @@
 // and the list of component sets the reports name (sets at a bound, sets in
 // a linear dependency):
 //   {1, 3, 10} -> "1, 3, 10";  {} -> "none"
+// and an upper limit as a table shows it, to two significant digits:
+//   0.0312 -> "< 0.031";  4.56e-05 -> "< 4.6e-05"
 #pragma once
 
 #include <cstdint>
@@ -18,5 +20,7 @@ std::string shortest_text(float value);
 std::string shortest_text(double value);
 
 std::string set_list(const std::vector<std::int32_t>& sets);
+
+std::string upper_limit_text(double limit);
 
 }  // namespace linesynth::tools

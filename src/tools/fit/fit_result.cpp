@@ -135,30 +135,47 @@ std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::s
         result.errors_scaled
             ? (result.after.chi2_reduced ? *result.after.chi2_reduced : std::nan(""))
             : 1.0;
-    std::vector<std::optional<double>> errors;
-    if (std::isfinite(variance_factor)) {
-        errors = formal_errors(model_jacobian(design, problem.a, parameters), solution.at_bound,
-                               variance_factor);
-    } else {
-        errors.resize(solution.at_bound.size());
+    ErrorInputs inputs;
+    inputs.jacobian = model_jacobian(design, problem.a, parameters);
+    inputs.parameters.resize(inputs.jacobian.cols());
+    for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
+        inputs.parameters(static_cast<Eigen::Index>(slot)) = parameters.weights[slot];
     }
-    result.errors.assign(errors.begin(), errors.begin() + set_count);
-    if (result.scale && errors.back()) {
-        result.scale->ref_a_error = std::fabs(flux_span) * *errors.back();
+    if (options.scale) {
+        inputs.parameters(set_count) = parameters.scale;
+    }
+    inputs.held = solution.at_bound;
+    inputs.variance_factor = variance_factor;
+    inputs.dependent = condition.dependent;
+    inputs.nearly_dependent = condition.nearly_dependent;
+    inputs.set_count = set_count;
+    if (!result.at_bound.empty()) {
+        // The free-sign estimate, for the upper limits of the held weights.
+        const ModelParameters free_sign =
+            model_parameters(design, free_least_squares(problem.a, problem.b));
+        if (!options.scale || free_sign.scale > 0) {
+            inputs.free_sign = inputs.parameters;
+            for (std::size_t slot = 0; slot < free_sign.weights.size(); ++slot) {
+                inputs.free_sign(static_cast<Eigen::Index>(slot)) = free_sign.weights[slot];
+            }
+        }
     }
 
-    if (options.realizations > 0) {
+    const std::int64_t count = options.realizations == realizations_as_needed
+                                   ? (result.at_bound.empty() ? 0 : realizations_at_the_bound)
+                                   : options.realizations;
+    if (count > 0 && std::isfinite(variance_factor)) {
         RealizationRequest request;
-        request.count = options.realizations;
+        request.count = count;
         request.seed = options.seed;
-        request.gaussian = result.figures.sigma_from_file;
+        request.noise = result.errors_scaled ? std::sqrt(variance_factor) : 1.0;
         request.mode = options.mode;
+        request.held = solution.at_bound;
         if (options.progress) {
-            request.progress = [&](std::int64_t done) {
-                options.progress(done, options.realizations);
-            };
+            request.progress = [&](std::int64_t done) { options.progress(done, count); };
         }
-        result.realizations = realizations(design, solution.x, request);
+        result.realizations = realizations(design, problem, solution.x, request);
+        inputs.realizations = &result.realizations;
         if (result.scale && result.realizations.scale) {
             // ref_a is affine in a, and type-7 quantiles follow an affine
             // map (a falling one swaps the tails).
@@ -171,6 +188,43 @@ std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::s
                                              : Spread{ref_a(a.median), ref_a(a.p84), ref_a(a.p16)};
         }
     }
+
+    const auto sets = static_cast<std::size_t>(set_count);
+    if (!std::isfinite(variance_factor)) {
+        result.errors.resize(sets);
+        result.error_methods.assign(sets, ErrorMethod::none);
+        result.upper_limits.resize(sets);
+        result.shift = row_shift(comparison, result.figures.sigma_from_file);
+        return std::nullopt;
+    }
+    ParameterErrors errors = parameter_errors(inputs);
+    result.errors.assign(errors.errors.begin(), errors.errors.begin() + set_count);
+    result.error_methods.assign(errors.methods.begin(), errors.methods.begin() + set_count);
+    result.upper_limits.assign(errors.upper_limits.begin(),
+                               errors.upper_limits.begin() + set_count);
+    result.combinations = std::move(errors.combinations);
+    if (result.scale && errors.errors.back()) {
+        result.scale->ref_a_error = std::fabs(flux_span) * *errors.errors.back();
+        result.scale->ref_a_error_method = errors.methods.back();
+    }
+    // The scale's row and column of the covariance are ref_a's: a times the
+    // flux span (a falling map turns the signs of its correlations).
+    if (result.scale) {
+        for (std::size_t k = 0; k < errors.covariance.size(); ++k) {
+            for (auto* matrix : {&errors.covariance, &errors.correlation}) {
+                const double factor =
+                    matrix == &errors.covariance ? flux_span : (flux_span < 0 ? -1.0 : 1.0);
+                for (std::optional<double>* entry : {&(*matrix)[sets][k], &(*matrix)[k][sets]}) {
+                    if (*entry) {
+                        **entry *= factor;
+                    }
+                }
+            }
+        }
+    }
+    result.covariance = std::move(errors.covariance);
+    result.correlation = std::move(errors.correlation);
+    result.shift = row_shift(comparison, result.figures.sigma_from_file);
     return std::nullopt;
 }
 

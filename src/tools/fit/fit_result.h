@@ -20,24 +20,35 @@
 #include "tools/compare/goodness.h"
 #include "tools/fit/fit_design.h"
 #include "tools/fit/realizations.h"
+#include "tools/fit/row_shift.h"
+#include "tools/fit/weight_errors.h"
 
 namespace linesynth::tools {
 
+// Realizations as the errors need them: the honest error of a fit that
+// holds a weight at 0 may be their spread (weight_errors.h), so such a fit
+// refits this many realizations unless told otherwise.
+inline constexpr std::int64_t realizations_as_needed = -1;
+inline constexpr std::int64_t realizations_at_the_bound = 1000;
+
 struct FitOptions {
     FitMode mode = FitMode::non_negative;
-    bool scale = false;             // fit ref_a as well (ref_b is kept)
-    std::int64_t realizations = 0;  // Monte Carlo refits; 0: none
+    bool scale = false;  // fit ref_a as well (ref_b is kept)
+    // Monte Carlo refits; 0: none; realizations_as_needed: 1000 when a weight
+    // is held at 0, else none.
+    std::int64_t realizations = realizations_as_needed;
     std::uint64_t seed = 1;
     std::function<void(std::int64_t done, std::int64_t total)> progress;  // may be empty
 };
 
 // The fitted map to the observed scale: ref_a = ref_b + a * (flux_1 - flux_2).
 struct ScaleResult {
-    double a = 0;                        // the fitted slope, in double
-    double ref_a_exact = 0;              // before narrowing
-    float ref_a = 0;                     // narrowed: what "qdqd.txt" gets
-    float ref_b = 0;                     // kept as read
-    std::optional<double> ref_a_error;   // 1 sigma; none when the covariance does not exist
+    double a = 0;                       // the fitted slope, in double
+    double ref_a_exact = 0;             // before narrowing
+    float ref_a = 0;                    // narrowed: what "qdqd.txt" gets
+    float ref_b = 0;                    // kept as read
+    std::optional<double> ref_a_error;  // 1 sigma; none when the covariance does not exist
+    ErrorMethod ref_a_error_method = ErrorMethod::none;
     std::optional<Spread> ref_a_spread;  // over the realizations
 };
 
@@ -50,7 +61,14 @@ struct FitResult {
     std::vector<double> fitted;                 // w(J) as the fit gives it
     std::vector<float> weights;                 // narrowed: what "synthesis.txt" gets
     std::vector<std::optional<double>> errors;  // 1 sigma; none at the bound or without covariance
-    std::vector<std::int32_t> at_bound;         // sets held at 0 (non-negative fits)
+    std::vector<ErrorMethod> error_methods;     // how each error was obtained (weight_errors.h)
+    std::vector<std::optional<double>> upper_limits;  // 95 %, for the weights held at 0
+    std::vector<std::int32_t> at_bound;               // sets held at 0 (non-negative fits)
+    std::vector<Combination> combinations;            // of (nearly) dependent sets
+    // Over the weights, then ref_a with the scale; none for a parameter
+    // without an error (held at 0, undetermined); empty without a covariance.
+    std::vector<std::vector<std::optional<double>>> covariance;
+    std::vector<std::vector<std::optional<double>>> correlation;
     bool errors_scaled = false;  // unit sigmas: the covariance times chi2_after / dof
     std::optional<ScaleResult> scale;
 
@@ -78,6 +96,9 @@ struct FitResult {
     ReportScales scales_after;
 
     RealizationSummary realizations;  // count 0 when none were asked
+
+    // The offset between the observed rows and the model (row_shift.h).
+    std::optional<RowShift> shift;
 };
 
 // The fit of `fit` and of `report --fit`, with `dir` the data directory. The

@@ -53,8 +53,8 @@ Reduced reduced(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     return {r.leftCols(n), r.col(n)};
 }
 
-NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& b,
-                               double tolerance) {
+NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, double tolerance,
+                               const std::vector<bool>& start_held) {
     const Eigen::Index n = a.cols();
     const auto size = static_cast<std::size_t>(n);
     NonNegativeSolution result{Eigen::VectorXd::Zero(n), std::vector<bool>(size, true)};
@@ -66,6 +66,28 @@ NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& 
     // Each pass of the outer loop adds one column; three passes per column is
     // far more than a well-posed problem needs and stops a cycling one.
     const Eigen::Index max_passes = 3 * n;
+    if (start_held.size() == size) {
+        // A warm start: the columns not held at the start are passive, and
+        // those whose solution is not above 0 are dropped until it is, which
+        // leaves a feasible x for the loop below to improve.
+        for (std::size_t j = 0; j < size; ++j) {
+            passive[j] = !start_held[j];
+        }
+        for (Eigen::Index round = 0; round <= n; ++round) {
+            const Eigen::VectorXd s = passive_solution(a, b, passive);
+            bool feasible = true;
+            for (Eigen::Index j = 0; j < n; ++j) {
+                if (passive[static_cast<std::size_t>(j)] && !(s(j) > 0)) {
+                    passive[static_cast<std::size_t>(j)] = false;
+                    feasible = false;
+                }
+            }
+            if (feasible) {
+                x = s;
+                break;
+            }
+        }
+    }
     Eigen::VectorXd gradient = a.transpose() * (b - a * x);
     for (Eigen::Index pass = 0; pass < max_passes; ++pass) {
         Eigen::Index entering = -1;
@@ -131,8 +153,9 @@ ReducedProblem reduce_problem(const Eigen::MatrixXd& a, const Eigen::VectorXd& b
     return {std::move(problem.a), std::move(problem.b), tolerance};
 }
 
-NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem) {
-    return active_set(problem.a, problem.b, problem.tolerance);
+NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem,
+                                               const std::vector<bool>& start_held) {
+    return active_set(problem.a, problem.b, problem.tolerance, start_held);
 }
 
 NonNegativeSolution non_negative_least_squares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {

@@ -36,7 +36,11 @@ struct ReducedProblem {
     double tolerance = 0;
 };
 ReducedProblem reduce_problem(const Eigen::MatrixXd& a, const Eigen::VectorXd& b);
-NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem);
+// `start_held`, when it has one entry per column, is a warm start: the
+// active set of a nearby problem (a refit of a realization starts from the
+// best fit's), which saves most of the passes; the minimiser is the same.
+NonNegativeSolution non_negative_least_squares(const ReducedProblem& problem,
+                                               const std::vector<bool>& start_held = {});
 
 // The basic solution of the column-pivoting QR: an unknown whose column is a
 // combination of the others gets 0.

@@ -50,11 +50,6 @@ double NormalDeviates::normal() {
     return u * factor;
 }
 
-std::uint64_t NormalDeviates::below(std::uint64_t n) {
-    assert(n >= 1);
-    return generator_() % n;
-}
-
 double quantile(std::vector<double> values, double p) {
     assert(!values.empty());
     std::sort(values.begin(), values.end());
@@ -73,31 +68,92 @@ Spread spread_of(const std::vector<double>& values) {
     return {quantile(values, 0.5), quantile(values, 0.16), quantile(values, 0.84)};
 }
 
+// Most refits keep the best fit's held set. On a fixed set of free columns
+// the least-squares solution is a fixed linear map of the target, worked
+// out once; a refit whose mapped solution is above 0 on the free columns
+// and whose gradient on the held ones is within the tolerance is the
+// active-set method's own answer, and needs no pass of it.
+struct HeldSetMap {
+    Eigen::MatrixXd map;  // free columns x rows
+    std::vector<Eigen::Index> free;
+};
+
+HeldSetMap held_set_map(const Eigen::MatrixXd& a, const std::vector<bool>& held) {
+    HeldSetMap result;
+    for (Eigen::Index j = 0; j < a.cols(); ++j) {
+        if (held.empty() || !held[static_cast<std::size_t>(j)]) {
+            result.free.push_back(j);
+        }
+    }
+    Eigen::MatrixXd sub(a.rows(), static_cast<Eigen::Index>(result.free.size()));
+    for (std::size_t k = 0; k < result.free.size(); ++k) {
+        sub.col(static_cast<Eigen::Index>(k)) = a.col(result.free[k]);
+    }
+    if (sub.cols() > 0) {
+        result.map = sub.colPivHouseholderQr().solve(Eigen::MatrixXd::Identity(a.rows(), a.rows()));
+    }
+    return result;
+}
+
+// The solution on the held set when it is the answer.
+bool solve_on_held_set(const HeldSetMap& held_set, const ReducedProblem& problem,
+                       const std::vector<bool>& held, Eigen::VectorXd& x) {
+    x.setZero(problem.a.cols());
+    if (!held_set.free.empty()) {
+        const Eigen::VectorXd z = held_set.map * problem.b;
+        for (std::size_t k = 0; k < held_set.free.size(); ++k) {
+            const double value = z(static_cast<Eigen::Index>(k));
+            if (!(value > 0)) {
+                return false;
+            }
+            x(held_set.free[k]) = value;
+        }
+    }
+    const Eigen::VectorXd gradient = problem.a.transpose() * (problem.b - problem.a * x);
+    for (std::size_t j = 0; j < held.size(); ++j) {
+        if (held[j] && gradient(static_cast<Eigen::Index>(j)) > problem.tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-RealizationSummary realizations(const FitDesign& design, const Eigen::VectorXd& x,
-                                const RealizationRequest& request) {
+RealizationSummary realizations(const FitDesign& design, const ReducedProblem& problem,
+                                const Eigen::VectorXd& x, const RealizationRequest& request) {
     RealizationSummary summary;
     summary.count = request.count;
     if (request.count < 1) {
         return summary;
     }
-    const Eigen::VectorXd fitted = design.columns * x;
-    const Eigen::VectorXd residuals = design.target - fitted;
-    const auto rows = static_cast<std::uint64_t>(fitted.size());
+    const Eigen::VectorXd fitted = problem.a * x;
     const auto sets = static_cast<std::size_t>(design.scale ? x.size() - 1 : x.size());
+    const auto count = static_cast<std::size_t>(request.count);
     std::vector<std::vector<double>> weights(sets);
+    for (std::vector<double>& values : weights) {
+        values.reserve(count);
+    }
     std::vector<double> scales;
+    scales.reserve(count);
     NormalDeviates deviates(request.seed);
-    Eigen::VectorXd target(fitted.size());
+    ReducedProblem noisy{problem.a, fitted, problem.tolerance};
+    const HeldSetMap held_set =
+        held_set_map(problem.a, request.mode == FitMode::free ? std::vector<bool>() : request.held);
     for (std::int64_t k = 1; k <= request.count; ++k) {
         for (Eigen::Index i = 0; i < fitted.size(); ++i) {
-            const double noise = request.gaussian
-                                     ? deviates.normal()
-                                     : residuals(static_cast<Eigen::Index>(deviates.below(rows)));
-            target(i) = fitted(i) + noise;
+            noisy.b(i) = fitted(i) + request.noise * deviates.normal();
         }
-        const DesignSolution solution = solve_design(design.columns, target, request.mode);
+        DesignSolution solution;
+        if (request.mode == FitMode::free) {
+            solution.x = held_set.map * noisy.b;
+        } else if (solve_on_held_set(held_set, noisy, request.held, solution.x)) {
+            solution.at_bound = request.held;
+        } else {
+            NonNegativeSolution refit = non_negative_least_squares(noisy, request.held);
+            solution = {std::move(refit.x), std::move(refit.at_bound)};
+            summary.held_changed = summary.held_changed || solution.at_bound != request.held;
+        }
         const ModelParameters parameters = model_parameters(design, solution.x);
         if (design.scale && !(parameters.scale > 0)) {
             ++summary.refused;

@@ -2,11 +2,18 @@
 // N times, and the spread of each parameter over the refits.
 //
 // In the sigma-weighted units of the design, realization k fits
-//   target_k(i) = fitted(i) + noise_k(i)
-// where noise_k(i) is a standard normal deviate (every row's sigma from a
-// file), or else a residual of the fit drawn with replacement (the rows then
-// all have sigma 1, and their scatter is the noise). The draws follow the
-// rows in order, realization after realization, from one generator.
+//   target_k(i) = fitted(i) + noise * e_k(i)
+// with e_k(i) standard normal deviates, and `noise` 1 when every row's sigma
+// comes from a file, else the scatter of the residuals, sqrt(chi2 / dof).
+// The refits never touch the tall design: with A = Q R (Q with orthonormal
+// columns), |A x - target_k| differs from |R x - (R x_fit + Q^T e_k)| by a
+// constant, and Q^T e_k is again a vector of independent standard normal
+// deviates. So each realization draws one deviate per parameter (plus one for
+// the zero row of the reduced problem), in order, realization after
+// realization, from one generator, and solves a problem of at most eleven
+// rows, a non-negative one starting from the best fit's set of held weights
+// (most refits keep that set, on which the solution is a linear map of the
+// target worked out once).
 //
 // The generator and the deviates have fixed definitions, so that one seed
 // gives the same bytes on every platform and library:
@@ -14,9 +21,7 @@
 //   - a uniform in [0, 1): the top 53 bits of one output times 2^-53;
 //   - a normal deviate: Marsaglia's polar method on two such uniforms, each
 //     mapped to 2u - 1, with natural_log below; both deviates of a pair are
-//     used, the first first;
-//   - a resampled row: one output modulo the row count (the bias of at most
-//     10000 / 2^64 does not matter here).
+//     used, the first first.
 // Percentiles are quantile() below.
 #pragma once
 
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "tools/fit/fit_design.h"
+#include "tools/fit/least_squares.h"
 
 namespace linesynth::tools {
 
@@ -40,9 +46,8 @@ double natural_log(double x);
 class NormalDeviates {
 public:
     explicit NormalDeviates(std::uint64_t seed) : generator_(seed) {}
-    double uniform();                      // in [0, 1)
-    double normal();                       // mean 0, sigma 1
-    std::uint64_t below(std::uint64_t n);  // in [0, n), n >= 1
+    double uniform();  // in [0, 1)
+    double normal();   // mean 0, sigma 1
 
 private:
     std::mt19937_64 generator_;
@@ -67,18 +72,22 @@ struct RealizationSummary {
     std::int64_t refused = 0;  // refits whose scale came out at 0 or below
     std::vector<Spread> weights;
     std::optional<Spread> scale;  // a, with a fitted scale
+    // Some refit held a different set of weights at 0 than the best fit:
+    // the choice of the held sets is itself uncertain.
+    bool held_changed = false;
 };
 
 struct RealizationRequest {
     std::int64_t count = 0;
     std::uint64_t seed = 1;
-    bool gaussian = false;  // sigmas from a file: normal noise; else resampled residuals
+    double noise = 1;  // the sigma of each row's noise in the design's units
     FitMode mode = FitMode::non_negative;
+    std::vector<bool> held;                           // the best fit's held columns, per column
     std::function<void(std::int64_t done)> progress;  // may be empty
 };
 
-// `x` is the fit's solution of `design`.
-RealizationSummary realizations(const FitDesign& design, const Eigen::VectorXd& x,
-                                const RealizationRequest& request);
+// `x` is the fit's solution of `design`, and `problem` its reduction.
+RealizationSummary realizations(const FitDesign& design, const ReducedProblem& problem,
+                                const Eigen::VectorXd& x, const RealizationRequest& request);
 
 }  // namespace linesynth::tools

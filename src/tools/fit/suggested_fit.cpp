@@ -8,6 +8,7 @@ std::optional<Refusal> suggest_weights(const Comparison& comparison, const std::
                                        FitMode mode, SuggestedFit& suggested) {
     FitOptions options;
     options.mode = mode;
+    options.realizations = 0;  // the weights alone are asked
     FitResult result;
     if (auto reason = fit_comparison(comparison, dir, options, result)) {
         return reason;

@@ -110,11 +110,17 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
     }
     for (std::int32_t set = 1; set <= weight_columns; ++set) {
         columns.push_back({"w" + std::to_string(set) + "_err", float64, "",
-                           "formal error of w" + std::to_string(set)});
+                           "1-sigma error of w" + std::to_string(set)});
+    }
+    // A held weight has no error but an upper limit, in a column of its own
+    // so that every column keeps one type (a reader shows it as "< 0.031").
+    for (std::int32_t set = 1; set <= weight_columns; ++set) {
+        columns.push_back({"w" + std::to_string(set) + "_limit", float64, "",
+                           "95 % upper limit of w" + std::to_string(set) + " when held at 0"});
     }
     if (options.scale) {
         columns.push_back({"ref_a", float64, "", "fitted ref_a of the scale file"});
-        columns.push_back({"ref_a_err", float64, "", "formal error of ref_a"});
+        columns.push_back({"ref_a_err", float64, "", "1-sigma error of ref_a"});
     }
     columns.insert(
         columns.end(),
@@ -182,6 +188,7 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
         const std::string name = "w" + std::to_string(slot + 1);
         cells.set(name, number(result.fitted[slot]));
         cells.set(name + "_err", optional_number(result.errors[slot]));
+        cells.set(name + "_limit", optional_number(result.upper_limits[slot]));
     }
     if (result.scale) {
         cells.set("ref_a", number(result.scale->ref_a_exact));

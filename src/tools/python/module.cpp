@@ -192,18 +192,20 @@ py::object stats(const LoadedDirectory& loaded) {
 
 // The fit runs without the interpreter's lock, so that threads fitting
 // several directories run at once.
-py::object fit(const LoadedDirectory& loaded, bool scale, bool free, std::int64_t realizations,
-               std::uint64_t seed) {
-    if (realizations < 0) {
+py::object fit(const LoadedDirectory& loaded, bool scale, bool free,
+               std::optional<std::int64_t> realizations, std::uint64_t seed) {
+    // None: as the command without --realizations (refits only where a
+    // weight is held at 0 and the formal errors cannot be trusted).
+    if (realizations && *realizations < 0) {
         raise_refused({RefusalKind::command,
                        {},
                        0,
-                       "realizations: " + std::to_string(realizations) + " is below 0"});
+                       "realizations: " + std::to_string(*realizations) + " is below 0"});
     }
     FitOptions options;
     options.mode = free ? FitMode::free : FitMode::non_negative;
     options.scale = scale;
-    options.realizations = realizations;
+    options.realizations = realizations.value_or(realizations_as_needed);
     options.seed = seed;
     FitResult result;
     std::optional<Refusal> reason;

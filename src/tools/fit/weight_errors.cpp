@@ -1,0 +1,180 @@
+#include "tools/fit/weight_errors.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "tools/compare/goodness.h"
+#include "tools/fit/uncertainty.h"
+
+namespace linesynth::tools {
+namespace {
+
+// Coefficients this close to 1 make the group's plain sum.
+constexpr double sum_tolerance = 1e-3;
+
+Combination combination(const ErrorInputs& inputs, const std::vector<Eigen::Index>& columns,
+                        const std::optional<Eigen::MatrixXd>& matrix) {
+    Combination result;
+    std::vector<Eigen::Index> sets;
+    for (const Eigen::Index column : columns) {
+        if (column < inputs.set_count) {
+            sets.push_back(column);
+        }
+    }
+    const auto size = static_cast<Eigen::Index>(sets.size());
+    Eigen::MatrixXd group(inputs.jacobian.rows(), size);
+    for (Eigen::Index k = 0; k < size; ++k) {
+        group.col(k) = inputs.jacobian.col(sets[static_cast<std::size_t>(k)]);
+    }
+    const Eigen::JacobiSVD<Eigen::MatrixXd> svd(group, Eigen::ComputeThinV);
+    Eigen::VectorXd c = svd.matrixV().col(0);
+    Eigen::Index largest = 0;
+    c.cwiseAbs().maxCoeff(&largest);
+    c /= c(largest);
+    if ((c.array() - 1).abs().maxCoeff() < sum_tolerance) {
+        c.setOnes();
+    }
+    const Eigen::MatrixXd used =
+        matrix ? *matrix : pseudo_covariance(inputs.jacobian, inputs.variance_factor);
+    double variance = 0;
+    for (Eigen::Index k = 0; k < size; ++k) {
+        const Eigen::Index column = sets[static_cast<std::size_t>(k)];
+        result.sets.push_back(static_cast<std::int32_t>(column + 1));
+        result.coefficients.push_back(c(k));
+        result.value += c(k) * inputs.parameters(column);
+        for (Eigen::Index l = 0; l < size; ++l) {
+            variance += c(k) * c(l) * used(column, sets[static_cast<std::size_t>(l)]);
+        }
+    }
+    if (variance >= 0 && std::isfinite(variance)) {
+        result.error = std::sqrt(variance);
+    }
+    return result;
+}
+
+bool contains(const std::vector<Eigen::Index>& columns, Eigen::Index column) {
+    return std::find(columns.begin(), columns.end(), column) != columns.end();
+}
+
+}  // namespace
+
+std::string_view error_method_name(ErrorMethod method) {
+    switch (method) {
+        case ErrorMethod::formal:
+            return "formal";
+        case ErrorMethod::released:
+            return "released";
+        case ErrorMethod::realizations:
+            return "realizations";
+        case ErrorMethod::undetermined:
+            return "undetermined";
+        case ErrorMethod::none:
+            break;
+    }
+    return "none";
+}
+
+double upper_limit(double w, double s) {
+    const double t = w / s;
+    const double mass = normal_cdf(t);
+    if (!(mass > 0)) {
+        return s * std::log(20.0) / std::fabs(t);
+    }
+    return w + s * normal_upper_quantile(0.05 * mass);
+}
+
+ParameterErrors parameter_errors(const ErrorInputs& inputs) {
+    const Eigen::Index n = inputs.jacobian.cols();
+    const auto size = static_cast<std::size_t>(n);
+    ParameterErrors result;
+    result.errors.resize(size);
+    result.methods.assign(size, ErrorMethod::none);
+    result.upper_limits.resize(size);
+
+    const std::optional<Eigen::MatrixXd> formal =
+        covariance(inputs.jacobian, inputs.held, inputs.variance_factor);
+    const bool any_held =
+        std::find(inputs.held.begin(), inputs.held.end(), true) != inputs.held.end();
+    std::optional<Eigen::MatrixXd> released;
+    if (any_held) {
+        released =
+            covariance(inputs.jacobian, std::vector<bool>(size, false), inputs.variance_factor);
+    }
+    const std::optional<Eigen::MatrixXd>& used = released ? released : formal;
+    const RealizationSummary* spread = inputs.realizations;
+    const bool spread_counts =
+        spread != nullptr && spread->held_changed && !spread->weights.empty();
+
+    for (Eigen::Index j = 0; j < n; ++j) {
+        const auto slot = static_cast<std::size_t>(j);
+        if (inputs.held[slot]) {
+            if (released && j < inputs.set_count && inputs.free_sign.size() == n &&
+                (*released)(j, j) > 0) {
+                result.upper_limits[slot] =
+                    upper_limit(inputs.free_sign(j), std::sqrt((*released)(j, j)));
+            }
+            continue;
+        }
+        if (contains(inputs.dependent, j)) {
+            result.methods[slot] = ErrorMethod::undetermined;
+            continue;
+        }
+        if (formal) {
+            result.errors[slot] = std::sqrt((*formal)(j, j));
+            result.methods[slot] = ErrorMethod::formal;
+        }
+        if (released) {
+            const double error = std::sqrt((*released)(j, j));
+            if (!result.errors[slot] || error > *result.errors[slot]) {
+                result.errors[slot] = error;
+                result.methods[slot] = ErrorMethod::released;
+            }
+        }
+        if (spread_counts) {
+            const Spread& s = j < inputs.set_count ? spread->weights[slot] : *spread->scale;
+            const double half_range = (s.p84 - s.p16) / 2;
+            if (!result.errors[slot] || half_range > *result.errors[slot]) {
+                result.errors[slot] = half_range;
+                result.methods[slot] = ErrorMethod::realizations;
+            }
+        }
+    }
+
+    for (const std::vector<Eigen::Index>* group : {&inputs.dependent, &inputs.nearly_dependent}) {
+        const auto sets = std::count_if(group->begin(), group->end(), [&](Eigen::Index column) {
+            return column < inputs.set_count;
+        });
+        if (sets >= 2) {
+            result.combinations.push_back(
+                combination(inputs, *group, group == &inputs.dependent ? std::nullopt : used));
+        }
+    }
+
+    if (!used) {
+        return result;
+    }
+    result.covariance.assign(size, std::vector<std::optional<double>>(size));
+    result.correlation.assign(size, std::vector<std::optional<double>>(size));
+    // The upper triangle, mirrored: the inverse is symmetric only to rounding.
+    for (Eigen::Index j = 0; j < n; ++j) {
+        for (Eigen::Index k = j; k < n; ++k) {
+            const auto row = static_cast<std::size_t>(j);
+            const auto column = static_cast<std::size_t>(k);
+            const double cjj = (*used)(j, j);
+            const double ckk = (*used)(k, k);
+            if (!result.errors[row] || !result.errors[column] || !(cjj > 0) || !(ckk > 0)) {
+                continue;
+            }
+            const double rho = j == k ? 1.0 : (*used)(j, k) / std::sqrt(cjj * ckk);
+            result.correlation[row][column] = rho;
+            result.covariance[row][column] =
+                j == k ? *result.errors[row] * *result.errors[row]
+                       : rho * *result.errors[row] * *result.errors[column];
+            result.correlation[column][row] = result.correlation[row][column];
+            result.covariance[column][row] = result.covariance[row][column];
+        }
+    }
+    return result;
+}
+
+}  // namespace linesynth::tools
