@@ -197,8 +197,21 @@ int run(std::vector<std::string> arguments) {
         ->add_option("--sigma-name", survey_command.table.sigma_name,
                      "a sigma file that a directory may hold, used where present")
         ->check(named);
-    survey->add_option("--jobs", survey_command.jobs, "threads (default: one per core)")
-        ->check(CLI::Range(1, 4096));
+    survey
+        ->add_option("--jobs", survey_command.jobs,
+                     "threads, at most " + std::to_string(linesynth::tools::max_survey_jobs) +
+                         " (default: one per core)")
+        ->check(CLI::Range(1, linesynth::tools::max_survey_jobs));
+    survey
+        ->add_option("--time-limit", survey_command.time_limit,
+                     "seconds one directory may take before its row says timeout; 0: no limit")
+        ->check(CLI::Range(0, 1000000))
+        ->capture_default_str();
+    survey
+        ->add_option("--update", survey_command.update,
+                     "an earlier FILE.ecsv: keep its rows whose files, options and version are "
+                     "unchanged (a missing file keeps none)")
+        ->check(named);
 
     try {
         // CLI11 takes the arguments after the program's name, last first.
@@ -223,6 +236,7 @@ int run(std::vector<std::string> arguments) {
     }
 
     if (survey->parsed()) {
+        survey_command.version = LINESYNTH_VERSION;
         return printed(linesynth::tools::run_survey(survey_command));
     }
     if (plot->parsed() || report->parsed()) {
