@@ -253,6 +253,8 @@ struct SurveyState {
     std::size_t taken = 0;            // rows handed out
     std::size_t written = 0;          // rows put into the table
     bool list_done = false;
+    bool stopping = false;       // the survey ends early (a failure of its own)
+    bool out_of_memory = false;  // a thread failed outside any row
     std::map<std::size_t, SurveyRow> finished;
     std::uintmax_t budget_used = 0;
     std::size_t kept_rows = 0;
@@ -304,33 +306,21 @@ void release_budget(SurveyState& state, Worker& self) {
     state.room.notify_all();
 }
 
-void survey_worker(const std::shared_ptr<SurveyState>& shared,
-                   const std::shared_ptr<Worker>& worker) {
-    SurveyState& state = *shared;
-    Worker& self = *worker;
-    // The rounding mode is the thread's own: set it as the run does.
-    platform::setup_floating_point();
+void take_rows(SurveyState& state, Worker& self) {
     for (;;) {
         std::string dir;
         {
             std::unique_lock<std::mutex> lock(state.mutex);
             state.room.wait(lock, [&] {
-                return self.abandoned || state.list_done ||
+                return self.abandoned || state.list_done || state.stopping ||
                        state.taken < state.written + state.window;
             });
             std::optional<std::string> next;
-            if (!self.abandoned && !state.list_done) {
-                try {
-                    next = state.list.next();
-                } catch (const std::exception&) {
-                    state.list.failure = "cannot read the list of directories: out of memory";
-                }
+            if (!self.abandoned && !state.list_done && !state.stopping) {
+                next = state.list.next();
             }
             if (!next) {
-                state.list_done = state.list_done || !self.abandoned;
-                self.finished = true;
-                state.room.notify_all();
-                state.changed.notify_all();
+                state.list_done = state.list_done || !(self.abandoned || state.stopping);
                 return;
             }
             dir = std::move(*next);
@@ -343,7 +333,6 @@ void survey_worker(const std::shared_ptr<SurveyState>& shared,
         if (self.abandoned) {
             // Its row went into the table as "timeout" long ago.
             release_budget(state, self);
-            self.finished = true;
             return;
         }
         state.finished.emplace(*self.index, std::move(row));
@@ -351,6 +340,56 @@ void survey_worker(const std::shared_ptr<SurveyState>& shared,
         state.changed.notify_all();
     }
 }
+
+void survey_worker(const std::shared_ptr<SurveyState>& shared,
+                   const std::shared_ptr<Worker>& worker) {
+    SurveyState& state = *shared;
+    Worker& self = *worker;
+    // The rounding mode is the thread's own: set it as the run does.
+    platform::setup_floating_point();
+    bool failed = false;
+    try {
+        take_rows(state, self);
+    } catch (...) {
+        // Memory ran out outside any row (a row's own failures are its row):
+        // the survey cannot be whole, and says so at its end.
+        failed = true;
+    }
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    if (failed && !self.abandoned) {
+        state.out_of_memory = true;
+        state.stopping = true;
+    }
+    self.finished = true;
+    state.room.notify_all();
+    state.changed.notify_all();
+}
+
+// Ends the threads however the survey ends: a thread still joinable when its
+// object goes would end the process.
+class ThreadsGuard {
+public:
+    ThreadsGuard(SurveyState& state, std::vector<std::thread>& threads)
+        : state_(state), threads_(threads) {}
+    ThreadsGuard(const ThreadsGuard&) = delete;
+    ThreadsGuard& operator=(const ThreadsGuard&) = delete;
+    ~ThreadsGuard() {
+        {
+            const std::lock_guard<std::mutex> lock(state_.mutex);
+            state_.stopping = true;
+            state_.room.notify_all();
+        }
+        for (std::thread& thread : threads_) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    }
+
+private:
+    SurveyState& state_;
+    std::vector<std::thread>& threads_;
+};
 
 // "survey: 532/1000 directories, 3 failed, 410/s, 1 s left", redrawn in
 // place; before the list has been read to its end, without the whole and the
@@ -464,8 +503,11 @@ CommandOutput run_survey(const SurveyCommand& command) {
     }
 
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const auto jobs = std::min<std::size_t>(
+    auto jobs = std::min<std::size_t>(
         command.jobs > 0 ? static_cast<std::size_t>(command.jobs) : cores, max_survey_jobs);
+    if (command.from.empty()) {
+        jobs = std::min(jobs, command.dirs.size());
+    }
     const auto state = std::make_shared<SurveyState>(command, jobs);
     if (auto reason = state->list.open()) {
         return refused(*reason);
@@ -493,6 +535,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
 
     platform::keep_freed_memory();
     std::vector<std::thread> threads;
+    const ThreadsGuard guard(*state, threads);
     std::vector<std::shared_ptr<Worker>> workers;
     std::optional<std::string> thread_failure;
     for (std::size_t job = 0; job < jobs && !thread_failure; ++job) {
@@ -572,16 +615,15 @@ CommandOutput run_survey(const SurveyCommand& command) {
     const std::optional<std::string> list_failure = state->list.failure;
     const std::size_t rows = state->written;
     const std::size_t kept_rows = state->kept_rows;
+    const bool out_of_memory = state->out_of_memory;
     lock.unlock();
     if (progress) {
         platform::write_stderr("\n");
     }
-    for (std::size_t i = 0; i < threads.size(); ++i) {
-        if (threads[i].joinable()) {
-            threads[i].join();
-        }
-    }
     checkpoint.flush();
+    if (out_of_memory) {
+        return refused("memory ran out while surveying (fewer --jobs need less); no table");
+    }
     if (list_failure) {
         return refused(*list_failure);
     }
