@@ -572,8 +572,11 @@ CommandOutput run_survey(const SurveyCommand& command) {
             ++state->written;
             state->room.notify_all();
         }
+        // The checkpoint and the progress line at most ten times a second:
+        // a killed survey repeats at most that last tenth of its rows.
         const Clock::time_point now = Clock::now();
-        if (now - flushed >= std::chrono::seconds(1)) {
+        const bool tick = now - flushed >= std::chrono::milliseconds(100);
+        if (tick) {
             checkpoint.flush();
             flushed = now;
         }
@@ -603,7 +606,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
             }
             ++running;
         }
-        if (progress) {
+        if (progress && tick) {
             progress->draw(state->written,
                            state->list_done ? std::optional(state->taken) : std::nullopt, failed);
         }
@@ -618,6 +621,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
     const bool out_of_memory = state->out_of_memory;
     lock.unlock();
     if (progress) {
+        progress->draw(rows, rows, failed);
         platform::write_stderr("\n");
     }
     checkpoint.flush();
