@@ -137,7 +137,8 @@ std::optional<std::string> refused_survey_output(const SurveyCommand& command) {
     if (!output_may_name_data_file(command.output, {options.mask_name, options.sigma_name})) {
         return std::nullopt;
     }
-    if (!command.from.empty() && !std::filesystem::is_regular_file(file_path(command.from))) {
+    if (!command.from.empty() &&
+        !std::filesystem::is_regular_file(file_path(command.from), ignored)) {
         return command.from + " is not a regular file, and the output's name (" + command.output +
                ") must be checked against every listed directory before any work: give the "
                "output another name or the list as a file";
