@@ -38,7 +38,16 @@ struct CommandOutput {
     std::string err;
 };
 
-// A refusal: status 1 and the reason on `err` after the program's name:
+// A refusal: status 1 and its text on `err` after the program's name, and
+// with `json` also the error object on `out`. The one place both are made:
+//   {no_rows, "", 0, "no rows"} -> {1, "", "linesynth-tools: no rows\n"}
+//   {no_rows, "", 0, "no rows"}, json
+//     -> out {"error":{"file":null,"message":"no rows","record":null}}
+//   {mask_file, "/m", 4, "/m, line 4: bad"}, json
+//     -> out {"error":{"file":"/m","message":"/m, line 4: bad","record":4}}
+CommandOutput refused(const Refusal& refusal, bool json = false);
+
+// A refusal of the command's own, with no file:
 //   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}
 CommandOutput refused(const std::string& reason);
 
@@ -48,10 +57,6 @@ inline CommandOutput with_status(CommandOutput output, int status) {
     output.status = status;
     return output;
 }
-
-// The same, and with `json` also the object on `out`:
-//   refused("no rows", true) -> out {"error":{"file":null,"message":"no rows","record":null}}
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {});
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

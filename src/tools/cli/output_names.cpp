@@ -4,7 +4,7 @@
 
 #include "inputs/input_files.h"
 #include "inputs/run_parameters.h"
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 namespace {
@@ -42,8 +42,8 @@ bool is_or_extends(const std::string& name, const std::string& protected_name) {
 
 }  // namespace
 
-std::optional<std::string> refused_output(const std::string& output_name, const std::string& dir,
-                                          const std::vector<std::string>& option_files) {
+std::optional<Refusal> refused_output(const std::string& output_name, const std::string& dir,
+                                      const std::vector<std::string>& option_files) {
     const std::filesystem::path output = file_path(output_name);
     const std::string name = file_name_of(output);
     std::filesystem::path parent = output.parent_path();
@@ -53,9 +53,12 @@ std::optional<std::string> refused_output(const std::string& output_name, const 
                                            other.empty() ? file_path(".") : file_path(other),
                                            ignored);
     };
-    const std::string refusal = output_name +
-                                " is a file that linesynth or linesynth-tools reads or writes; "
-                                "the output needs a name of its own";
+    const Refusal refusal{RefusalKind::output,
+                          {},
+                          0,
+                          output_name +
+                              " is a file that linesynth or linesynth-tools reads or writes; "
+                              "the output needs a name of its own"};
     if (same_directory(dir)) {
         for (const std::string& data_name : data_file_names()) {
             if (is_or_extends(name, data_name)) {

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/compare/refusal.h"
+
 namespace linesynth::tools {
 
 // The refusal when `output` would replace a file of the data directory `dir`
 // (ending in its separator) or one of `option_files` (paths; empty ones
 // skipped); nothing when it may be written. Asked before any work.
-std::optional<std::string> refused_output(const std::string& output, const std::string& dir,
-                                          const std::vector<std::string>& option_files);
+std::optional<Refusal> refused_output(const std::string& output, const std::string& dir,
+                                      const std::vector<std::string>& option_files);
 
 // Whether `output` could be a file refused_output refuses for some directory
 // whose option files are named `option_names` (without a directory): its name,

@@ -8,12 +8,12 @@
 #include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
-#include "platform/digest.h"
-#include "platform/whole_files.h"
 #include "tools/cli/output_names.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/input_digest.h"
+#include "tools/files/digest.h"
+#include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/weight_fit.h"
 #include "tools/pages/explore_page.h"
@@ -137,31 +137,31 @@ std::vector<std::pair<std::string, std::string>> input_files(const std::string& 
     return files;
 }
 
-std::optional<std::string> write_output(const std::string& path, std::string_view bytes) {
+std::optional<Refusal> write_output(const std::string& path, std::string_view bytes) {
     if (const platform::FileOutcome outcome = platform::replace_file(path, bytes)) {
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::output, {}, 0, platform::fault_text(outcome)};
     }
     return std::nullopt;
 }
 
 // Refuses an output that would replace a file either program uses (before
 // any work), loads the comparison, and runs the fit when asked.
-std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) {
-    if (auto reason = refused_output(options.output, options.request.dir,
-                                     {options.request.mask_file, options.request.sigma_file})) {
-        return reason;
+std::optional<Refusal> load_drawn(const PageOptions& options, Drawn& drawn) {
+    if (auto refusal = refused_output(options.output, options.request.dir,
+                                      {options.request.mask_file, options.request.sigma_file})) {
+        return refusal;
     }
     Comparison& comparison = drawn.comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return reason;
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refusal;
     }
     if (options.fit) {
         FitOptions fit;
         fit.mode = options.free ? FitMode::free : FitMode::non_negative;
         fit.scale = options.scale;
-        if (auto reason =
+        if (auto refusal =
                 fit_comparison(comparison, options.request.dir, fit, drawn.fit.emplace())) {
-            return reason;
+            return refusal;
         }
     }
     return std::nullopt;
@@ -212,15 +212,15 @@ ExploreData explore_data(const Comparison& comparison) {
 
 // The size and digest of each file the comparison read, in the order the run
 // reads them, then the mask and sigma files as they were read.
-std::optional<std::string> digest_files(const PageOptions& options, const Comparison& comparison,
-                                        std::vector<ReportFile>& files) {
+std::optional<Refusal> digest_files(const PageOptions& options, const Comparison& comparison,
+                                    std::vector<ReportFile>& files) {
     std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
     for (const auto& [name, path] :
          input_files(options.request.dir, comparison.data->parameters.set_count)) {
         std::string bytes;
         if (const platform::FileOutcome outcome =
                 platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
-            return platform::fault_text(outcome);
+            return Refusal{RefusalKind::input_file, {}, 0, platform::fault_text(outcome)};
         }
         listed.emplace_back(name, std::move(bytes));
     }
@@ -233,7 +233,7 @@ std::optional<std::string> digest_files(const PageOptions& options, const Compar
     for (const auto& [name, bytes] : listed) {
         const auto digest = platform::digest_bytes(bytes);
         if (!digest) {
-            return "cannot compute the digest of " + name;
+            return Refusal{RefusalKind::input_file, {}, 0, "cannot compute the digest of " + name};
         }
         files.push_back({name, digest->size, hexadecimal(digest->sha256)});
     }
@@ -244,19 +244,19 @@ std::optional<std::string> digest_files(const PageOptions& options, const Compar
 
 CommandOutput run_plot(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
-    if (auto reason = write_output(options.output, plot_svg(plot_data(options, drawn)))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, plot_svg(plot_data(options, drawn)))) {
+        return refused(*refusal);
     }
     return {};
 }
 
 CommandOutput run_report(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
     const Comparison& comparison = drawn.comparison;
     const RunData& data = *comparison.data;
@@ -300,12 +300,12 @@ CommandOutput run_report(const PageOptions& options) {
     report.norm_b = data.store->norm_b;
     report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
-    if (auto reason = digest_files(options, comparison, report.files)) {
-        return refused(*reason);
+    if (auto refusal = digest_files(options, comparison, report.files)) {
+        return refused(*refusal);
     }
     report.version = options.version;
-    if (auto reason = write_output(options.output, report_page(report))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, report_page(report))) {
+        return refused(*refusal);
     }
     return {};
 }
@@ -314,8 +314,8 @@ CommandOutput run_report(const PageOptions& options) {
 // runs it with the weights kept non-negative, as explore has no --free.
 CommandOutput run_explore(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
     ExploreData page = explore_data(drawn.comparison);
     if (drawn.fit) {
@@ -326,8 +326,8 @@ CommandOutput run_explore(const PageOptions& options) {
     }
     page.scale = options.scale;
     page.version = options.version;
-    if (auto reason = write_output(options.output, explore_page(page))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, explore_page(page))) {
+        return refused(*refusal);
     }
     return {};
 }
@@ -339,14 +339,15 @@ CommandOutput run_export(const PageOptions& options) {
                            2);
     }
     if (!options.output.empty()) {
-        if (auto reason = refused_output(options.output, options.request.dir,
-                                         {options.request.mask_file, options.request.sigma_file})) {
-            return refused(*reason);
+        if (auto refusal =
+                refused_output(options.output, options.request.dir,
+                               {options.request.mask_file, options.request.sigma_file})) {
+            return refused(*refusal);
         }
     }
     Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return refused(*reason);
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refused(*refusal);
     }
     const RunData& data = *comparison.data;
     // Every comparable row, the masked ones included: the table marks them.
@@ -356,18 +357,19 @@ CommandOutput run_export(const PageOptions& options) {
     std::vector<ComparedRow> fitted;
     if (options.fit) {
         SuggestedFit suggested;
-        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                          suggested)) {
-            return refused(*reason);
+        if (auto refusal = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                           suggested)) {
+            return refused(*refusal);
         }
         if (const auto failure = rebuilt_rows(data, *comparison.kept, suggested.weights,
                                               data.scales, rows, fitted)) {
-            return refused("with the fitted weights: " + failure_text(*failure));
+            return refused(Refusal{
+                RefusalKind::fit, {}, 0, "with the fitted weights: " + failure_text(*failure)});
         }
     }
     std::vector<ReportFile> files;
-    if (auto reason = digest_files(options, comparison, files)) {
-        return refused(*reason);
+    if (auto refusal = digest_files(options, comparison, files)) {
+        return refused(*refusal);
     }
     const std::string text = table_text(
         export_table(comparison, rows, fitted, {options.wavelength_unit, options.flux_unit}, files),
@@ -375,8 +377,8 @@ CommandOutput run_export(const PageOptions& options) {
     if (options.output.empty()) {
         return {0, text, ""};
     }
-    if (auto reason = write_output(options.output, text)) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, text)) {
+        return refused(*refusal);
     }
     return {};
 }

@@ -15,8 +15,8 @@
 #include <unordered_map>
 
 #include "platform/platform.h"
-#include "platform/whole_files.h"
 #include "tools/cli/output_names.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 namespace {
@@ -152,8 +152,8 @@ std::optional<std::string> refused_survey_output(const SurveyCommand& command) {
         const std::vector<std::string> option_files = {
             options.mask_name.empty() ? "" : path + options.mask_name,
             options.sigma_name.empty() ? "" : path + options.sigma_name};
-        if (auto reason = refused_output(command.output, path, option_files)) {
-            return reason;
+        if (auto refusal = refused_output(command.output, path, option_files)) {
+            return refusal->text;
         }
     }
     return list.failure;

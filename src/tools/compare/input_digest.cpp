@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "platform/digest.h"
-#include "platform/whole_files.h"
+#include "tools/files/digest.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 

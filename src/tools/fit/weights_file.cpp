@@ -18,14 +18,16 @@ std::string scale_file_text(float ref_a, float ref_b) {
     return shortest_text(ref_a) + "\r\n" + shortest_text(ref_b) + "\r\n";
 }
 
-std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
-                                               platform::DirectoryLock& lock) {
+std::optional<Refusal> lock_data_directory(const std::string& dir, bool wait,
+                                           platform::DirectoryLock& lock) {
     const platform::FileOutcome outcome = platform::lock_directory(dir, wait, lock);
     if (outcome.fault == platform::FileFault::locked) {
-        return platform::fault_text(outcome) + "; nothing was written (--wait waits for it)";
+        return Refusal{
+            RefusalKind::data_files, dir, 0,
+            platform::fault_text(outcome) + "; nothing was written (--wait waits for it)"};
     }
     if (outcome) {
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::data_files, dir, 0, platform::fault_text(outcome)};
     }
     return std::nullopt;
 }
@@ -38,9 +40,26 @@ std::string backup_name(const std::string& dir, const std::string& name) {
     return backup;
 }
 
-std::optional<std::string> replace_data_files(const std::string& dir,
-                                              const std::vector<NewDataFile>& files,
-                                              std::vector<ReplacedFile>& replaced) {
+namespace {
+
+// The files before `failed` as they were: the old bytes again, a new file
+// removed.
+void put_back(const std::string& dir, const std::vector<NewDataFile>& files,
+              const std::vector<std::optional<std::string>>& old_bytes, std::size_t failed) {
+    for (std::size_t earlier = 0; earlier < failed; ++earlier) {
+        if (old_bytes[earlier]) {
+            platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
+        } else {
+            platform::remove_file(dir + files[earlier].name);
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<Refusal> replace_data_files(const std::string& dir,
+                                          const std::vector<NewDataFile>& files,
+                                          std::vector<ReplacedFile>& replaced) {
     replaced.clear();
     std::vector<platform::StagedFile> staged(files.size());
     std::vector<std::optional<std::string>> old_bytes(files.size());
@@ -53,7 +72,7 @@ std::optional<std::string> replace_data_files(const std::string& dir,
         for (const std::string& backup : made_backups) {
             platform::remove_file(backup);
         }
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::data_files, {}, 0, platform::fault_text(outcome)};
     };
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string path = dir + files[i].name;
@@ -84,18 +103,15 @@ std::optional<std::string> replace_data_files(const std::string& dir,
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (const auto outcome = platform::commit_staged(staged[i])) {
-            for (std::size_t earlier = 0; earlier < i; ++earlier) {
-                if (old_bytes[earlier]) {
-                    platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
-                } else {
-                    platform::remove_file(dir + files[earlier].name);
-                }
-            }
+            put_back(dir, files, old_bytes, i);
             for (std::size_t later = i + 1; later < files.size(); ++later) {
                 platform::discard_staged(staged[later]);
             }
             replaced.clear();
-            return platform::fault_text(outcome) + "; the backups are kept";
+            return Refusal{RefusalKind::data_files,
+                           {},
+                           0,
+                           platform::fault_text(outcome) + "; the backups are kept"};
         }
     }
     return std::nullopt;

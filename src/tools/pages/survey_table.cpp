@@ -4,12 +4,12 @@
 
 #include "inputs/input_files.h"
 #include "inputs/run_parameters.h"
-#include "platform/whole_files.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 #include "tools/compare/input_digest.h"
 #include "tools/compare/number_text.h"
+#include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 
 namespace linesynth::tools {
@@ -198,10 +198,10 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options,
         const std::string& name;
         std::string& file;
         std::string_view column;
-        Refusal refusal;
+        RefusalKind refusal;
     } option_files[] = {
-        {options.mask_name, request.mask_file, "mask", Refusal::mask_file},
-        {options.sigma_name, request.sigma_file, "sigma", Refusal::sigma_file},
+        {options.mask_name, request.mask_file, "mask", RefusalKind::mask_file},
+        {options.sigma_name, request.sigma_file, "sigma", RefusalKind::sigma_file},
     };
     for (const auto& option : option_files) {
         if (option.name.empty()) {
@@ -219,8 +219,8 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options,
         cells.set(option.column, std::string(boolean_cell(kind == OptionFile::regular)));
     }
     Comparison comparison;
-    if (auto reason = load_comparison(request, comparison)) {
-        return finish(refusal_name(comparison.refusal), *reason);
+    if (auto refusal = load_comparison(request, comparison)) {
+        return finish(refusal_name(refusal->kind), refusal->text);
     }
     const auto put_figures = [&](const ComparisonFigures& figures) {
         cells.set("title", figures.title);
@@ -241,11 +241,9 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options,
     fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
     fit_options.scale = options.scale;
     FitResult result;
-    const std::optional<std::string> refused =
-        fit_comparison(comparison, request.dir, fit_options, result);
-    if (refused) {
+    if (auto refusal = fit_comparison(comparison, request.dir, fit_options, result)) {
         put_figures(comparison_figures(comparison, fit_statistics(comparison.rows)));
-        return finish("fit", *refused);
+        return finish(refusal_name(refusal->kind), refusal->text);
     }
     put_figures(result.figures);
     put_goodness(cells, fit_statistics(result.rows_after), result.after);

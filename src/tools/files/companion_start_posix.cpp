@@ -1,5 +1,5 @@
 // POSIX start of the companion: file names are bytes, taken as they come.
-#include "platform/companion_start.h"
+#include "tools/files/companion_start.h"
 
 namespace linesynth::platform {
 

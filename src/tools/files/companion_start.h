@@ -1,5 +1,5 @@
 // The companion's start, the same on every platform: its arguments as UTF-8
-// text, whatever the system passed. Part of linesynth_whole_files.
+// text, whatever the system passed.
 //   POSIX: the arguments as given (file names are bytes there).
 //   Windows: the UTF-16 command line (GetCommandLineW), converted; from then
 //   on every file name the platform layer takes is UTF-8 and every file is

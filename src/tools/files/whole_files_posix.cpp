@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 namespace {

@@ -4,8 +4,8 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
-#include "platform/companion_start.h"
 #include "platform/file_names_windows.h"
+#include "tools/files/companion_start.h"
 
 namespace linesynth::platform {
 

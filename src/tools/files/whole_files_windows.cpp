@@ -3,7 +3,7 @@
 #include "platform/windows_api.h"
 
 #include "platform/file_names_windows.h"
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 namespace {
