@@ -462,39 +462,6 @@ private:
     std::string path_;
 };
 
-// The table's text in blocks of a mebibyte. One string grown to the size of
-// a table of a million rows would hold its old and its new buffer at once
-// while it grows: three times the text, where the blocks need twice at most,
-// when they are joined at the end.
-class TableText {
-public:
-    void append(const std::string& line) {
-        if (blocks_.empty() || blocks_.back().size() + line.size() > block_size) {
-            blocks_.emplace_back();
-            blocks_.back().reserve(std::max(block_size, line.size()));
-        }
-        blocks_.back() += line;
-    }
-    std::string join() {
-        std::size_t size = 0;
-        for (const std::string& block : blocks_) {
-            size += block.size();
-        }
-        std::string whole;
-        whole.reserve(size);
-        for (std::string& block : blocks_) {
-            whole += block;
-            std::string().swap(block);
-        }
-        blocks_.clear();
-        return whole;
-    }
-
-private:
-    static constexpr std::size_t block_size = std::size_t{1} << 20;
-    std::vector<std::string> blocks_;
-};
-
 std::optional<std::string> start_thread(std::vector<std::thread>& threads,
                                         std::vector<std::shared_ptr<Worker>>& workers,
                                         const std::shared_ptr<SurveyState>& state) {
@@ -579,8 +546,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
         return refused(*thread_failure);
     }
 
-    TableText text;
-    text.append(table_head_text(head, format));
+    std::string text = table_head_text(head, format);
     std::size_t failed = 0;
     std::size_t abandoned = 0;
     std::optional<ProgressLine> progress;
@@ -602,7 +568,7 @@ CommandOutput run_survey(const SurveyCommand& command) {
                                    ? line
                                    : table_row_text(row.cells, TableFormat::ecsv));
             }
-            text.append(line);
+            text += line;
             state->finished.erase(state->finished.begin());
             ++state->written;
             state->room.notify_all();
@@ -677,9 +643,8 @@ CommandOutput run_survey(const SurveyCommand& command) {
 
     CommandOutput output;
     if (command.output.empty()) {
-        output.out = text.join();
-    } else if (const platform::FileOutcome outcome =
-                   platform::replace_file(command.output, text.join())) {
+        output.out = std::move(text);
+    } else if (const platform::FileOutcome outcome = platform::replace_file(command.output, text)) {
         return refused(platform::fault_text(outcome));
     }
     checkpoint.remove();
