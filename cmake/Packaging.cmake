@@ -62,6 +62,25 @@ else()
   endforeach()
 endif()
 
+# The Python module: in the interpreter's own directory for the system's
+# packages (/usr/lib/python3/dist-packages under the prefix /usr, as the Debian
+# package has it), else in the directory of the version for local ones
+# (/usr/local/lib/python3.11/dist-packages). The prefix is known only when
+# installing, so the choice is made then.
+if(TARGET linesynth_python)
+  install(CODE "
+    if(CMAKE_INSTALL_PREFIX MATCHES \"(^|/)usr/?$\")
+      set(linesynth_python_dir lib/python3/dist-packages)
+    else()
+      set(linesynth_python_dir lib/python${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}/dist-packages)
+    endif()" COMPONENT python)
+  file(GLOB linesynth_python_files ${PROJECT_SOURCE_DIR}/python/linesynth/*.py)
+  install(TARGETS linesynth_python LIBRARY DESTINATION "\${linesynth_python_dir}/linesynth"
+          COMPONENT python)
+  install(FILES ${linesynth_python_files} DESTINATION "\${linesynth_python_dir}/linesynth"
+          COMPONENT python)
+endif()
+
 set(CPACK_PACKAGE_NAME linesynth)
 set(CPACK_PACKAGE_VENDOR "linesynth developers")
 set(CPACK_PACKAGE_CONTACT "linesynth developers <linesynth@localhost>")
@@ -90,6 +109,26 @@ else()
   # Depends: is worked out from the libraries the programs load (libc6, and
   # libcrypto for linesynth-tools), by dpkg-shlibdeps from dpkg-dev.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(TARGET linesynth_python)
+    # Debian ships a Python module as a package of its own, python3-NAME,
+    # beside the programs' package: the programs need no interpreter, the
+    # module needs no program (but `run`).
+    set(CPACK_DEB_COMPONENT_INSTALL ON)
+    set(CPACK_DEBIAN_UNSPECIFIED_PACKAGE_NAME linesynth)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-linesynth)
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+    # The module is built for one version of the interpreter.
+    math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+        "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_RECOMMENDS "linesynth, python3-astropy")
+    set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-specutils, python3-matplotlib")
+    set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+        "the linesynth companion in Python: import linesynth
+The statistics and the fit of linesynth-tools on the same C++ code, in the
+interpreter's process, with NumPy arrays, astropy tables and specutils spectra,
+and readers for the files the run writes.")
+  endif()
 endif()
 
 include(CPack)

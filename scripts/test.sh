@@ -33,6 +33,13 @@ need_packages "${build_packages[@]}" \
   "/usr/sbin/slurmctld:slurm-wlm" \
   "/usr/sbin/munged:munge" \
   "/usr/lib/python3/dist-packages/astropy:python3-astropy" \
+  "/usr/include/python3.11/Python.h:python3-dev" \
+  "/usr/include/pybind11/pybind11.h:pybind11-dev" \
+  "/usr/lib/python3/dist-packages/pytest:python3-pytest" \
+  "/usr/lib/python3/dist-packages/specutils:python3-specutils" \
+  "/usr/lib/python3/dist-packages/matplotlib:python3-matplotlib" \
+  "/usr/lib/python3/dist-packages/ipykernel:python3-ipykernel" \
+  "jupyter-nbconvert:jupyter-nbconvert" \
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix" \
   "wine:wine"
 

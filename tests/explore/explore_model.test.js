@@ -87,14 +87,57 @@ test("synthesize: where the run's narrowing would overflow", () => {
         [[largest], [[largest]], [1], "overflow adding set 1 at row 1"],
         [[0, 0], [[0, 1]], [1e39], "the weight of set 1 is not a finite 32-bit real"],
         [[1, largest], [[0, 0], [0, largest]], [1, 1], "overflow adding set 2 at row 2"],
+        // The rows beyond the page's, numbered on from its last row.
+        [[largest], [[largest]], [1], "overflow adding set 1 at row 401", 400],
     ];
-    for (const [continuum, columns, weights, fault] of rows) {
+    for (const [continuum, columns, weights, fault, offset] of rows) {
         const result = model.synthesize(
             Float32Array.from(continuum),
             columns.map((c) => Float32Array.from(c)),
-            weights
+            weights,
+            offset
         );
         assert.equal(result.fault, fault);
+    }
+});
+
+test("trapezoidIntegral: the total in double, narrowed once; its overflow is a fault", () => {
+    const largest = single(0x7f7fffff);
+    const rows = [
+        [[1, 3], [2, 4], 6],
+        [[3, 1], [2, 4], -6],
+        [[0, 1, 2], [1, 1, 1], 2],
+        [[0, 1], [largest, largest], largest], // the sum passes 32 bits, the total does not
+        [[0, 2], [3e38, 3e38], "overflow in the integral of the synthetic spectrum"],
+        [[6563], [1], 0],
+    ];
+    for (const [wavelength, synthetic, expected] of rows) {
+        const result = model.trapezoidIntegral(Float32Array.from(synthetic), Float32Array.from(wavelength));
+        if (typeof expected === "string") {
+            assert.equal(result.fault, expected);
+        } else {
+            assert.equal(result.integral, expected);
+        }
+    }
+});
+
+test("typedSingle: a number the run holds as a finite 32-bit real, else null", () => {
+    const rows = [
+        ["0.25", 0.25],
+        [" 1e-3 ", 0.001],
+        ["-2", -2],
+        [".5", 0.5],
+        ["3.4e38", 3.4e38],
+        ["1e40", null],
+        ["3.5e38", null],
+        ["abc", null],
+        ["", null],
+        ["0x10", null],
+        ["Infinity", null],
+        ["1e", null],
+    ];
+    for (const [text, expected] of rows) {
+        assert.equal(model.typedSingle(text), expected, JSON.stringify(text));
     }
 });
 
@@ -177,5 +220,48 @@ test("exactText: 17 significant digits", () => {
         if (Number.isFinite(value)) {
             assert.equal(Number(text), value);
         }
+    }
+});
+
+test("roundAxis, tickLabel: the plots' cases (tests/support/axis_rounding.txt)", () => {
+    const fs = require("node:fs");
+    const table = fs.readFileSync(path.join(__dirname, "../support/axis_rounding.txt"), "utf8");
+    const cases = table.split("\n").filter((line) => line.trim() && !line.startsWith("#"));
+    assert.ok(cases.length >= 4, "the table's cases");
+    for (const line of cases) {
+        const [low, high, most, first, intervals, digit, exponent, firstLabel, lastLabel] =
+            line.trim().split(/\s+/);
+        const axis = model.roundAxis(Number(low), Number(high), Number(most));
+        assert.deepEqual(
+            axis,
+            {
+                first: Number(first),
+                intervals: Number(intervals),
+                digit: Number(digit),
+                exponent: Number(exponent),
+            },
+            line
+        );
+        assert.equal(model.tickLabel(axis, 0), firstLabel, line);
+        assert.equal(model.tickLabel(axis, axis.intervals), lastLabel, line);
+    }
+});
+
+test("residualTableFault: the run's tables, in the order it writes them", () => {
+    const tables = { flux1: 1, flux2: 0, level1: 10, level2: 0, refB: 0, scaleFwd: 1, scaleBack: 1 };
+    const rows = [
+        [[0.5, 1], [1, 1], tables, null],
+        [[1e30], [0], tables, "overflow writing RDF2.txt at row 1"], // level 1e31
+        [[1, 4e38], [1, 1], tables, "overflow writing RDF.txt at row 2"], // S beyond 32 bits
+        [[1, 2e38], [1, -2e38], tables, "overflow writing RDF.txt at row 2"], // observed - S
+        [[1], [3e38], { ...tables, scaleBack: 2 }, "overflow writing RDF1.txt at row 1"],
+        [[1], [0], { ...tables, level1: 5, level2: 5 }, "the flux calibration cannot be inverted (equal levels or fluxes)"],
+    ];
+    for (const [synthetic, observed, scales, fault] of rows) {
+        assert.equal(
+            model.residualTableFault(Float32Array.from(synthetic), Float32Array.from(observed), scales),
+            fault,
+            JSON.stringify([synthetic, observed])
+        );
     }
 });

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# tests/explore/install_puppeteer.sh DIR: installs puppeteer-core, at the
-# version of package-lock.json beside this script, into DIR/node_modules (a
-# cache in the build tree, never the source tree). Installs nothing when DIR
+# tests/explore/install_puppeteer.sh DIR: installs puppeteer-core and ESLint,
+# at the versions of package-lock.json beside this script, into
+# DIR/node_modules (a cache in the build tree, never the source tree). Installs nothing when DIR
 # already holds that lock. Puppeteer-core brings no browser and runs no
 # install script here: the tests drive the system's Chromium.
 set -euo pipefail

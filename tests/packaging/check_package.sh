@@ -36,6 +36,7 @@ generator=$(echo "$kind" | tr a-z A-Z)
   exit 1
 }
 packages=("$out"/*."$kind")
+# The programs' package; the Python module's (python3-linesynth) sorts after it.
 package=${packages[0]}
 echo "package: $(basename "$package"), $(stat -c %s "$package") bytes"
 
@@ -86,6 +87,35 @@ if [ "$kind" = deb ]; then
     echo "FAIL: Depends should name libc6 and neither libstdc++ nor libgcc"
     status=1
   fi
+fi
+# The Python module's package, where the build has the module: its files, and
+# the module imported from them by the system's interpreter.
+if [ "$kind" = deb ] && [ -e "$build_dir/python/linesynth/__init__.py" ]; then
+  python_packages=("$out"/python3-linesynth_*.deb)
+  python_package=${python_packages[0]}
+  if [ ! -e "$python_package" ]; then
+    echo "FAIL: no python3-linesynth package beside $(basename "$package")"
+    exit 1
+  fi
+  echo "package: $(basename "$python_package"), $(stat -c %s "$python_package") bytes"
+  site=/usr/lib/python3/dist-packages/linesynth
+  python_listing=$(dpkg-deb -c "$python_package" | awk '$1 !~ /^d/ {print $6}' | sort)
+  python_wanted=$( (for file in "$build_dir"/python/linesynth/*; do
+                      echo ".$site/$(basename "$file")"; done) | sort)
+  if [ "$python_listing" != "$python_wanted" ]; then
+    echo "FAIL: python3-linesynth's files differ from the list (< package, > expected):"
+    diff <(echo "$python_listing") <(echo "$python_wanted") || true
+    status=1
+  fi
+  dpkg-deb -f "$python_package" Depends
+  root=$out/python-root
+  dpkg-deb -x "$python_package" "$root"
+  if ! weights=$(cd "$out" && PYTHONPATH="$root/usr/lib/python3/dist-packages" /usr/bin/python3 -c \
+      "import linesynth; print(linesynth.load('$examples').fit(scale=True).weights)"); then
+    echo "FAIL: the packaged module does not import and fit"
+    status=1
+  fi
+  echo "fitted from the package: $weights"
 fi
 [ "$status" -eq 0 ] && echo "ok: $(echo "$listing" | wc -l) files"
 exit "$status"

@@ -2,7 +2,10 @@
 have one vertex per compared row and break at a masked range (no vertex
 inside it), the masked rows are drawn, observed and model stay apart in
 greyscale, the page lists the masks and says where sigma came from, a hostile
-title shows as its characters, once, and two runs give the same bytes.
+title shows as its characters, once, and two runs give the same bytes. With
+--fit the residual axis is the fitted residuals': their range fills at least
+half of it, while the residuals of the file's weights are clipped with marks.
+With ten component sets, no two of their labels overlap.
 
 usage: plot_files.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR
 """
@@ -133,6 +136,61 @@ def check_svg(path, points, masked_rows, fitted=False):
     return root
 
 
+def axis_ends(panel):
+    """The values of the lowest and highest tick labels of a panel's value axis,
+    and their y coordinates."""
+    ticks = [(float(t.text.replace(MINUS, "-")), float(t.get("y"))) for t in panel.iter(SVG + "text")
+             if t.get("text-anchor") == "end" and t.text and t.get("class") is None]
+    ticks.sort()
+    return ticks[0], ticks[-1]
+
+
+def fitted_residual_axis(path):
+    """The fitted residuals' values, read back from the path's y coordinates
+    by the axis's end ticks, span at least half the axis; the residuals of
+    the file's weights, far outside it, are clipped with marks."""
+    root = ET.parse(path).getroot()
+    lower = [g for g in root.iter(SVG + "g") if g.get("class") == "panel lower"][0]
+    (low, y_low), (high, y_high) = axis_ends(lower)
+    fitted = [p for p in lower.iter(SVG + "path") if p.get("class") == "fitted-residual"][0]
+    ys = [v[1] for part in segments(fitted) for v in part]
+    values = [low + (y - y_low) * (high - low) / (y_high - y_low) for y in ys]
+    if max(values) - min(values) < (high - low) / 2:
+        fail("fitted residuals %g to %g on an axis from %g to %g"
+             % (min(values), max(values), low, high))
+    if min(values) < low or max(values) > high:
+        fail("fitted residuals beyond the axis %g to %g" % (low, high))
+    if not [p for p in lower.iter(SVG + "path") if p.get("class") == "clipped"]:
+        fail("the residuals of the file's weights leave the axis without a mark")
+
+
+def ten_sets(data):
+    """The data with ten component sets: the three of the example in turn."""
+    for set_number in range(4, 11):
+        shutil.copyfile(os.path.join(data, "VeltoOut%d.txt" % ((set_number - 1) % 3 + 1)),
+                        os.path.join(data, "VeltoOut%d.txt" % set_number))
+    with open(os.path.join(data, "synthesis.txt"), "w", encoding="ascii") as f:
+        f.write("10\n" + "0.1\n" * 10)
+
+
+def labels_apart(path):
+    """The ten sets' labels, each a box of its font size high and 0.6 of it a
+    letter wide, anchored at its end: no two overlap."""
+    root = ET.parse(path).getroot()
+    labels = [t for t in root.iter(SVG + "text") if t.get("class") == "component-label"]
+    if sorted(t.text for t in labels) != sorted("set %d" % k for k in range(1, 11)):
+        fail("component labels %r" % [t.text for t in labels])
+    boxes = []
+    for t in labels:
+        size = float(t.get("font-size"))
+        right, base = float(t.get("x")), float(t.get("y"))
+        boxes.append((right - 0.6 * size * len(t.text), base - size, right, base + 0.25 * size))
+    for i, a in enumerate(boxes):
+        for b in boxes[i + 1:]:
+            if a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]:
+                fail("component labels overlap: %r and %r" % (a, b))
+
+
 def main():
     tools, example = sys.argv[1], sys.argv[2]
     work, data, mask = scratch_copy(example)
@@ -161,6 +219,17 @@ def main():
         if masks[-3:] != ["6570", "6571", str(masked_rows)]:
             fail("the masks table reads %r" % masks)
 
+        # The unfitted weights (set 1 at 5) leave the fitted residuals' axis.
+        weights = os.path.join(data, "synthesis.txt")
+        original = read_bytes(weights)
+        with open(weights, "wb") as f:
+            f.write(b"3\n5\n0.3\n0.2\n")
+        svg = os.path.join(work, "fitted.svg")
+        run_tool(tools, "plot", "--dir", data, "--fit", "-o", svg)
+        fitted_residual_axis(svg)
+        with open(weights, "wb") as f:
+            f.write(original)
+
         # --residuals sigma is a usage error without a sigma file.
         run_tool(tools, "plot", "--dir", data, "--residuals", "sigma", "-o",
                  os.path.join(work, "x.svg"), status=2)
@@ -187,6 +256,12 @@ def main():
             fail("the page shows its title %d times, not once" % text.body.count(TITLE_SHOWN))
         if text.text("sigma") != "no sigma: every row weighs 1":
             fail("the page's sigma line reads %r" % text.text("sigma"))
+        ten = os.path.join(work, "ten")
+        shutil.copytree(example, ten)
+        ten_sets(ten)
+        svg = os.path.join(work, "ten.svg")
+        run_tool(tools, "plot", "--dir", ten, "--components", "-o", svg)
+        labels_apart(svg)
     finally:
         shutil.rmtree(work)
     print("plot and report files: ok (%d compared rows)" % points)

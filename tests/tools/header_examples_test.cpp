@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -19,6 +22,7 @@
 #include "tools/compare/number_text.h"
 #include "tools/compare/signal_noise.h"
 #include "tools/fit/conditioning.h"
+#include "tools/fit/new_data_directory.h"
 #include "tools/fit/realizations.h"
 #include "tools/fit/uncertainty.h"
 #include "tools/fit/weights_file.h"
@@ -134,6 +138,28 @@ TEST(HeaderExamples, SixDigits) {
     }
 }
 
+// tools/pages/markup_text.h
+TEST(HeaderExamples, ValueWithError) {
+    const struct {
+        double value;
+        double error;
+        const char* value_text;
+        const char* error_text;
+    } rows[] = {
+        {0.123456, 0.00176973, "0.1235", "0.0018"},
+        {1.5, 0.0996, "1.50", "0.10"},
+        {56789, 1234, "56800", "1200"},
+        {-0.00004, 0.3, "0.00", "0.30"},
+        {2.5, 0, "2.5", "0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value_text);
+        const ValueWithError text = with_error(row.value, row.error);
+        EXPECT_EQ(text.value, row.value_text);
+        EXPECT_EQ(text.error, row.error_text);
+    }
+}
+
 // tools/pages/plot_style.h
 TEST(HeaderExamples, CurveBreaks) {
     const std::vector<std::pair<double, double>> none;
@@ -158,27 +184,50 @@ TEST(HeaderExamples, ComponentLines) {
     }
 }
 
-// tools/pages/svg_plot.h
-TEST(HeaderExamples, AxisRounding) {
-    const struct {
-        double low, high;
-        std::int32_t max_intervals;
-        double first;
-        std::int32_t intervals, digit, exponent;
-    } rows[] = {
-        {6537.8, 6587.8, 8, 653, 6, 1, 1},  // 6530 to 6590 by 10
-        {-0.013, 0.021, 4, -1, 3, 2, -2},   // -0.02 to 0.04 by 0.02
-        {0, 1, 5, 0, 5, 2, -1},             // 0 to 1 by 0.2
-        {3, 3, 5, 28, 4, 1, -1},            // 2.8 to 3.2 by 0.1
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.low);
-        const Axis axis = round_axis(row.low, row.high, row.max_intervals);
-        EXPECT_EQ(axis.first, row.first);
-        EXPECT_EQ(axis.intervals, row.intervals);
-        EXPECT_EQ(axis.digit, row.digit);
-        EXPECT_EQ(axis.exponent, row.exponent);
+// The words of a text, split at blanks.
+std::vector<std::string> words_of(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = line.find_first_not_of(" \t\r", at)) != std::string::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
+        words.push_back(line.substr(at, end - at));
+        at = end;
     }
+    return words;
+}
+
+template <typename Number>
+Number number_of(const std::string& word) {
+    Number value{};
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+    EXPECT_TRUE(error == std::errc() && end == word.data() + word.size()) << word;
+    return value;
+}
+
+// tools/pages/svg_plot.h: the header's examples and more, in the table that
+// the explore page's script replays too.
+TEST(HeaderExamples, AxisRounding) {
+    std::ifstream table(LINESYNTH_AXIS_CASES, std::ios::binary);
+    ASSERT_TRUE(table) << LINESYNTH_AXIS_CASES;
+    std::int32_t cases = 0;
+    for (std::string line; std::getline(table, line);) {
+        const std::vector<std::string> words = words_of(line);
+        if (words.empty() || words[0].starts_with('#')) {
+            continue;
+        }
+        SCOPED_TRACE(line);
+        ASSERT_EQ(words.size(), 9U);
+        const Axis axis = round_axis(number_of<double>(words[0]), number_of<double>(words[1]),
+                                     number_of<std::int32_t>(words[2]));
+        EXPECT_EQ(axis.first, number_of<double>(words[3]));
+        EXPECT_EQ(axis.intervals, number_of<std::int32_t>(words[4]));
+        EXPECT_EQ(axis.digit, number_of<std::int32_t>(words[5]));
+        EXPECT_EQ(axis.exponent, number_of<std::int32_t>(words[6]));
+        EXPECT_EQ(tick_label(axis, 0), words[7]);
+        EXPECT_EQ(tick_label(axis, axis.intervals), words[8]);
+        ++cases;
+    }
+    EXPECT_GE(cases, 4);
     const Axis axis = round_axis(-0.013, 0.021, 4);
     EXPECT_EQ(bits(tick_value(axis, 0)), bits(-0.02));
     EXPECT_EQ(bits(tick_value(axis, 1)), bits(0.0));
@@ -269,6 +318,27 @@ TEST(HeaderExamples, GoodnessAndSignalToNoise) {
 TEST(HeaderExamples, ScaleFileText) {
     EXPECT_EQ(weights_file_text({0.5f, 0.3f}), "2\r\n0.5\r\n0.3\r\n");
     EXPECT_EQ(scale_file_text(1.03125f, 0.0f), "1.03125\r\n0\r\n");
+}
+
+// tools/fit/new_data_directory.h
+TEST(HeaderExamples, NewDataDirectory) {
+    EXPECT_EQ(real_refusal("continuum", 3, 1e39),
+              "continuum, row 3: 1e+39 is beyond the 32-bit reals the run reads");
+    EXPECT_EQ(real_refusal("ref_a", 0, 0.97), std::nullopt);
+    NewDirectory values;
+    values.title = "t";
+    values.wavelengths = {6562.8};
+    values.observed = {0.5};
+    values.continuum = {1};
+    values.components = {{0.9}};
+    values.weights = {0.5};
+    std::vector<NewDataFile> files;
+    ASSERT_EQ(new_directory_files(values, files), std::nullopt);
+    ASSERT_EQ(files.size(), 6U);
+    EXPECT_EQ(files[2].name, "FDftn.txt");
+    EXPECT_EQ(files[2].text, "1 0 0\r\n6562.8 0.5\r\n");
+    EXPECT_EQ(files[4].name, "VeltoOut1.txt");
+    EXPECT_EQ(files[4].text, "1\r\n0.9\r\n");
 }
 
 // tools/compare/number_text.h

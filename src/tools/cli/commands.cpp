@@ -31,19 +31,37 @@ CommandOutput refused(const std::string& reason) {
     return refused(Refusal{RefusalKind::command, {}, 0, reason});
 }
 
+nlohmann::json stats_document(const Comparison& comparison, const std::string& dir,
+                              const std::string& version) {
+    const FitStatistics stats = fit_statistics(comparison.rows);
+    const ComparisonFigures figures = comparison_figures(comparison, stats);
+    nlohmann::json json;
+    put_comparison_json(json, comparison, figures, dir, version);
+    json["stats"] = stats_json(stats, figures);
+    return json;
+}
+
+nlohmann::json fit_document(const Comparison& comparison, const FitResult& result,
+                            const FitOptions& fit_options, const std::string& dir,
+                            const std::string& version) {
+    nlohmann::json json;
+    put_comparison_json(json, comparison, result.figures, dir, version);
+    json["stats"] = stats_json(result.before, result.figures);
+    json["fit"] = fit_json(result, fit_options);
+    return json;
+}
+
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
     if (auto refusal = load_comparison(options.request, comparison)) {
         return refused(*refusal, options.json);
     }
+    if (options.json) {
+        return {0, stats_document(comparison, options.request.dir, options.version).dump() + "\n",
+                ""};
+    }
     const FitStatistics stats = fit_statistics(comparison.rows);
     const ComparisonFigures figures = comparison_figures(comparison, stats);
-    if (options.json) {
-        nlohmann::json json;
-        put_comparison_json(json, comparison, figures, options.request.dir, options.version);
-        json["stats"] = stats_json(stats, figures);
-        return {0, json.dump() + "\n", ""};
-    }
     return {0, stats_text(stats, figures), ""};
 }
 
@@ -108,11 +126,10 @@ CommandOutput run_fit(const CommandOptions& options) {
 
     CommandOutput output;
     if (options.json) {
-        nlohmann::json json;
-        put_comparison_json(json, comparison, result.figures, options.request.dir, options.version);
-        json["stats"] = stats_json(result.before, result.figures);
-        json["fit"] = fit_json(result, fit_options);
-        output.out = json.dump() + "\n";
+        output.out =
+            fit_document(comparison, result, fit_options, options.request.dir, options.version)
+                .dump() +
+            "\n";
     } else {
         output.out = weights_text;
         output.err = fit_text(result, fit_options);

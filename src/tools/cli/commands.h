@@ -7,7 +7,10 @@
 #include <functional>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "tools/compare/comparison.h"
+#include "tools/fit/fit_result.h"
 #include "tools/fit/suggested_fit.h"
 
 namespace linesynth::tools {
@@ -57,6 +60,17 @@ inline CommandOutput with_status(CommandOutput output, int status) {
     output.status = status;
     return output;
 }
+
+// The objects `stats --json` and `fit --json` print, built once here so that
+// every other caller (the Python module) gets the same names and the same
+// doubles:
+//   stats_document -> {"directory":..., "stats":{"chi2":...,...}, "title":...,...}
+//   fit_document   -> the same keys with "stats" before the fit, and "fit"
+nlohmann::json stats_document(const Comparison& comparison, const std::string& dir,
+                              const std::string& version);
+nlohmann::json fit_document(const Comparison& comparison, const FitResult& result,
+                            const FitOptions& fit_options, const std::string& dir,
+                            const std::string& version);
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

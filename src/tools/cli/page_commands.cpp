@@ -167,6 +167,40 @@ std::optional<Refusal> load_drawn(const PageOptions& options, Drawn& drawn) {
     return std::nullopt;
 }
 
+// The rows beyond the page's last (n) that the run still synthesises (up to
+// the longest of the continuum's and the sets' counts) and integrates and
+// writes to its tables (up to its point count), for the faults the page must
+// foresee there.
+void add_rows_beyond(const Comparison& comparison, std::int32_t n, ExploreData& page) {
+    const RunData& data = *comparison.data;
+    const SpectrumStore& store = *data.store;
+    const KeptColumns& kept = *comparison.kept;
+    std::int32_t built = std::max(kept.continuum_count, store.point_count);
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        built = std::max(built, kept.component_counts[static_cast<std::size_t>(set - 1)]);
+    }
+    built = std::min(built, max_points);
+    page.integral_rows = std::min(store.point_count, max_points);
+    for (std::int32_t index = n + 1; index <= built; ++index) {
+        if (index <= page.integral_rows) {
+            page.tail_wavelength.push_back(store.wavelengths[index]);
+            page.tail_observed.push_back(store.observed[index]);
+        }
+        page.tail_continuum.push_back(index <= kept.continuum_count ? store.continuum[index]
+                                                                    : 0.0F);
+    }
+    for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
+         ++set) {
+        const auto slot = static_cast<std::size_t>(set - 1);
+        std::vector<float>& column = page.tail_components.emplace_back();
+        for (std::int32_t index = n + 1; index <= std::min(kept.component_counts[slot], max_points);
+             ++index) {
+            column.push_back(kept.components[slot][index]);
+        }
+    }
+}
+
 // Rows 1 to the last comparable row, whether compared or masked, and the
 // columns the synthesis starts from.
 ExploreData explore_data(const Comparison& comparison) {
@@ -203,7 +237,10 @@ ExploreData explore_data(const Comparison& comparison) {
         }
         page.weights.push_back(data.parameters.weight(set));
     }
+    add_rows_beyond(comparison, n, page);
     page.flux_1 = data.calibration.flux_1;
+    page.level_1 = data.calibration.level_1;
+    page.level_2 = data.calibration.level_2;
     page.flux_2 = data.calibration.flux_2;
     page.ref_a = data.scales.ref_a;
     page.ref_b = data.scales.ref_b;

@@ -53,10 +53,16 @@ function compareDecimal(exponential, value) {
     const power2 = (field === 0 ? 1 : field) - 1075;
     let left = digits;
     let right = significand;
-    if (power10 >= 0) left *= 10n ** BigInt(power10);
-    else right *= 10n ** BigInt(-power10);
-    if (power2 >= 0) right *= 2n ** BigInt(power2);
-    else left *= 2n ** BigInt(-power2);
+    if (power10 >= 0) {
+        left *= 10n ** BigInt(power10);
+    } else {
+        right *= 10n ** BigInt(-power10);
+    }
+    if (power2 >= 0) {
+        right *= 2n ** BigInt(power2);
+    } else {
+        left *= 2n ** BigInt(-power2);
+    }
     return left > right ? 1 : left < right ? -1 : 0;
 }
 
@@ -113,7 +119,8 @@ function decimalLayout(exponential) {
     return fixed.length <= scientific.length ? fixed : scientific;
 }
 
-// The synthetic spectrum the run builds, over the page's rows 1 to n:
+// The synthetic spectrum the run builds, over the page's rows 1 to n (or,
+// with `offset`, over rows offset + 1 on, for the rows beyond the page's):
 // seeded with the continuum, then for each set J in order and each row I up
 // to that set's count,
 //   synthetic(I) = narrow(component_J(I) * weight_J + synthetic(I))
@@ -124,7 +131,7 @@ function decimalLayout(exponential) {
 // { synthetic } or, where a narrowing overflows, { fault } naming the set and
 // the row.
 //   continuum [1], columns [[-0.5], [-0.25]], weights [0.5, 2] -> synthetic [0.25]
-function synthesize(continuum, components, weights) {
+function synthesize(continuum, components, weights, offset = 0) {
     const synthetic = Float32Array.from(continuum);
     for (let set = 0; set < components.length; set++) {
         const column = components[set];
@@ -136,13 +143,97 @@ function synthesize(continuum, components, weights) {
             const sum = Math.fround(column[row] * weight + synthetic[row]);
             if (sum - sum !== 0) {
                 return {
-                    fault: "overflow adding set " + (set + 1) + " at row " + (row + 1),
+                    fault: "overflow adding set " + (set + 1) + " at row " + (offset + row + 1),
                 };
             }
             synthetic[row] = sum;
         }
     }
     return { synthetic };
+}
+
+// The run's trapezoid integral of the synthetic spectrum over wavelength,
+// for the fault it can end in: over rows 1 to the length of `wavelength`,
+// each term (x(i+1) - x(i)) * (y(i) + y(i+1)) * 0.5 in double, the total in
+// double, narrowed once at the end. { integral } or, where the narrowing
+// overflows, { fault }.
+//   wavelength [1, 3], synthetic [2, 4] -> integral 6
+//   wavelength [0, 2], synthetic [3e38, 3e38] -> fault (6e38 is beyond 32 bits)
+function trapezoidIntegral(synthetic, wavelength) {
+    let total = 0;
+    for (let i = 0; i + 1 < wavelength.length; i++) {
+        total += (wavelength[i + 1] - wavelength[i]) * (synthetic[i] + synthetic[i + 1]) * 0.5;
+    }
+    const integral = Math.fround(total);
+    if (!Number.isFinite(integral)) {
+        return { fault: "overflow in the integral of the synthetic spectrum" };
+    }
+    return { integral };
+}
+
+// The faults the run's residual tables would end in, over rows 1 to the
+// length of `synthetic`, in the order the run writes them: RDF.txt narrows
+// the model S = (synthetic - flux2) * scaleFwd + refB and observed - S,
+// RDF1.txt the mapped observed O = (observed - refB) * scaleBack + flux2 and
+// synthetic - O, RDF2.txt turns synthetic and the narrowed O into pixel
+// levels, narrow((value - flux2) / (flux1 - flux2) * (level1 - level2) +
+// level2) rounded half away from zero, which must fit 32-bit integers (the
+// level difference wraps as the run's 32-bit integers do). Each narrowing
+// overflows where Math.fround gives an infinity (or a NaN). null, or the
+// fault:
+//   synthetic [1e30], observed [0], flux 1 / 0, levels 10 / 0, refB 0,
+//   scales 1 / 1 -> "overflow writing RDF2.txt at row 1" (level 1e31)
+function residualTableFault(synthetic, observed, tables) {
+    const { flux1, flux2, level1, level2, refB, scaleFwd, scaleBack } = tables;
+    const beyond = (v) => !Number.isFinite(Math.fround(v));
+    const fault = (table, row) => "overflow writing " + table + " at row " + (row + 1);
+    const count = synthetic.length;
+    for (let i = 0; i < count; i++) {
+        const s = (synthetic[i] - flux2) * scaleFwd + refB;
+        if (beyond(s) || beyond(observed[i] - s)) {
+            return fault("RDF.txt", i);
+        }
+    }
+    for (let i = 0; i < count; i++) {
+        const o = (observed[i] - refB) * scaleBack + flux2;
+        if (beyond(o) || beyond(synthetic[i] - o)) {
+            return fault("RDF1.txt", i);
+        }
+    }
+    if (count > 0 && (level1 === level2 || flux1 === flux2)) {
+        return "the flux calibration cannot be inverted (equal levels or fluxes)";
+    }
+    const span = (level1 - level2) | 0;
+    const level = (value) => {
+        const v = ((value - flux2) / (flux1 - flux2)) * span + level2;
+        if (beyond(v)) {
+            return false;
+        }
+        const single = Math.fround(v);
+        const rounded = Math.trunc(single < 0 ? single - 0.5 : single + 0.5);
+        return rounded >= -2147483648 && rounded <= 2147483647;
+    };
+    for (let i = 0; i < count; i++) {
+        const o = Math.fround((observed[i] - refB) * scaleBack + flux2);
+        if (!level(synthetic[i]) || !level(o)) {
+            return fault("RDF2.txt", i);
+        }
+    }
+    return null;
+}
+
+// A value typed for a 32-bit real: a decimal number the run can hold as a
+// finite 32-bit real, or null when the text is not a number or the value
+// lies beyond that range.
+//   "0.25" -> 0.25;  " 1e-3 " -> 0.001;  "1e40" -> null;  "3.5e38" -> null;
+//   "abc" -> null;  "" -> null;  "0x10" -> null
+function typedSingle(text) {
+    const trimmed = String(text).trim();
+    if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(trimmed)) {
+        return null;
+    }
+    const value = Number(trimmed);
+    return Number.isFinite(Math.fround(value)) ? value : null;
 }
 
 // The report scales with reference value `refA` (the others as read): with
@@ -211,6 +302,69 @@ function residualStatistics(rows, synthetic, scales, parameters) {
     };
 }
 
+// The value axes, by the plots' own rule (round_axis, tick_value and
+// tick_label of svg_plot.h, whose cases tests/support/axis_rounding.txt
+// holds for both languages): an axis from first * step to
+// (first + intervals) * step, step = digit * 10^exponent with digit 1, 2 or
+// 5, the smallest such step that covers low..high in at most `most`
+// intervals; a single value, or a range too narrow for any step, is widened
+// by 5 % of its size on each side (by 1 around zero) first.
+//   roundAxis(6537.8, 6587.8, 8) -> { first: 653, intervals: 6, digit: 1, exponent: 1 }
+const largestDrawn = 1e300;
+
+function powerOfTen(count) {
+    let p = 1;
+    for (let i = 0; i < count; i++) {
+        p *= 10;
+    }
+    return p;
+}
+
+function inSteps(value, digit, exponent) {
+    return exponent >= 0
+        ? value / (digit * powerOfTen(exponent))
+        : (value * powerOfTen(-exponent)) / digit;
+}
+
+function roundAxis(low, high, most) {
+    low = Math.min(Math.max(low, -largestDrawn), largestDrawn);
+    high = Math.min(Math.max(high, -largestDrawn), largestDrawn);
+    const size = Math.max(Math.abs(low), Math.abs(high));
+    if (high - low <= size * 1e-9 || high - low < 1e-200) {
+        const centre = low / 2 + high / 2;
+        const pad = Math.abs(centre) > 1e-200 ? Math.abs(centre) * 0.05 : 1;
+        low = centre - pad;
+        high = centre + pad;
+    }
+    const start = Math.floor(Math.log10((high - low) / most)) - 1;
+    for (let exponent = start; exponent <= start + 4; exponent++) {
+        for (const digit of [1, 2, 5]) {
+            // A billionth of a step keeps a value that lies on a tick but was
+            // rounded just past it from opening a new interval.
+            const first = Math.floor(inSteps(low, digit, exponent) + 1e-9);
+            const last = Math.ceil(inSteps(high, digit, exponent) - 1e-9);
+            if (last - first <= most) {
+                return { first, intervals: Math.max(1, last - first), digit, exponent };
+            }
+        }
+    }
+    return { first: 0, intervals: 1, digit: 1, exponent: 0 };
+}
+
+// The value of tick `index`: one correctly rounded operation on exact integers.
+function tickValue(axis, index) {
+    const units = (axis.first + index) * axis.digit;
+    const value =
+        axis.exponent >= 0 ? units * powerOfTen(axis.exponent) : units / powerOfTen(-axis.exponent);
+    return value + 0;
+}
+
+// The label of tick `index`, with the axis's decimals and a true minus sign.
+function tickLabel(axis, index) {
+    const text = tickValue(axis, index).toFixed(Math.max(0, -axis.exponent));
+    return text.startsWith("-") ? "\u2212" + text.slice(1) : text;
+}
+
 // The weights file: the count, then one weight per record, each the shortest
 // text that reads back as the same 32-bit real, every record ending in CR LF.
 //   [0.5, 0.3] -> "2\r\n0.5\r\n0.3\r\n"
@@ -235,8 +389,14 @@ if (typeof module === "object" && module.exports) {
     module.exports = {
         shortestSingleText,
         synthesize,
+        trapezoidIntegral,
+        residualTableFault,
+        typedSingle,
         scaleFactors,
         residualStatistics,
+        roundAxis,
+        tickValue,
+        tickLabel,
         weightsFileText,
         scaleFileText,
         exactText,

@@ -36,6 +36,7 @@ std::string drawing_style() {
     put_line_style(out, "fitted", fitted_line);
     put_line_style(out, "maskedRows", masked_rows_line);
     put_line_style(out, "zero", zero_line);
+    put_line_style(out, "pinned", pinned_line);
     for (const auto& [name, colour] : {std::pair{"mask", mask_fill},
                                        {"band", sigma_fill},
                                        {"grid", grid_colour},
@@ -146,6 +147,25 @@ std::string data_json(const ExploreData& data) {
         put_array(out, data.components[set]);
     }
     out += ']';
+    put_key(out, "integralRows");
+    out += std::to_string(data.integral_rows);
+    put_key(out, "tailWavelength");
+    put_array(out, data.tail_wavelength);
+    put_key(out, "tailObserved");
+    put_array(out, data.tail_observed);
+    put_key(out, "level1");
+    out += std::to_string(data.level_1);
+    put_key(out, "level2");
+    out += std::to_string(data.level_2);
+    put_key(out, "tailContinuum");
+    put_array(out, data.tail_continuum);
+    put_key(out, "tailComponents");
+    out += '[';
+    for (std::size_t set = 0; set < data.tail_components.size(); ++set) {
+        out += set > 0 ? "," : "";
+        put_array(out, data.tail_components[set]);
+    }
+    out += ']';
     put_key(out, "flux1");
     out += page_single_text(data.flux_1);
     put_key(out, "flux2");
@@ -247,18 +267,42 @@ std::string explore_page(const ExploreData& data) {
     out +=
         "<p class=\"note\">Move a weight and the model, the residuals and the figures follow, "
         "computed exactly as a run computes them.</p>\n";
+    // The plot and its tools stay at the top of the window while the
+    // controls below it scroll, so that a moved weight is seen to act.
+    out += "<div id=\"view\">\n<div class=\"tools\">";
+    out += "<button type=\"button\" id=\"undo\" title=\"Ctrl+Z\">undo</button>";
+    out += "<button type=\"button\" id=\"redo\" title=\"Ctrl+Shift+Z\">redo</button>";
+    out += "<button type=\"button\" id=\"pin\" aria-pressed=\"false\">pin these weights</button>";
+    out += "<button type=\"button\" id=\"reset-zoom\">show every row</button>";
+    out += "<label><input type=\"checkbox\" id=\"hold-axes\"> hold axes</label>";
+    out += "</div>\n";
     out +=
         "<canvas id=\"plot\" role=\"img\" aria-label=\"Observed spectrum and model above, "
         "residuals below, over wavelength\"></canvas>\n";
+    out += "<p class=\"readout\"><output id=\"readout\"></output></p>\n";
+    out +=
+        "<p class=\"note\">Drag across the plot to zoom to a wavelength range, turn the "
+        "wheel to zoom, drag with Shift held to pan; a double click shows every row.</p>\n";
+    out += "</div>\n";
+    // Without a sigma file every row weighs 1, and the figure is the plain
+    // sum of squared residuals: labelled so, as the stats command labels it.
+    const std::string_view chi2_label =
+        data.sigma.empty() ? "sum of squared residuals (sigma 1 for every row)" : "chi-squared";
     out += "<h2>Fit</h2>\n<p id=\"fault\" role=\"alert\" hidden></p>\n";
-    out += "<dl class=\"figures\" aria-live=\"polite\">\n";
-    put_figure(out, "chi2", "chi-squared");
+    out += "<dl class=\"figures\" id=\"figures\" aria-live=\"polite\">\n";
+    put_figure(out, "chi2", chi2_label);
     put_figure(out, "reduced-chi2", "reduced chi-squared");
     put_figure(out, "rms", "RMS of the residuals");
     put_figure(out, "points", "compared rows");
     out += "</dl>\n";
+    out += "<dl class=\"figures\" id=\"pinned\" hidden>\n";
+    out += "<dt>pinned weights</dt><dd><output id=\"pinned-weights\"></output></dd>\n";
+    put_figure(out, "pinned-chi2",
+               data.sigma.empty() ? "their sum of squared residuals" : "their chi-squared");
+    out += "</dl>\n";
     out +=
-        "<p class=\"note\">Reduced chi-squared is chi-squared divided by the compared rows less ";
+        "<p class=\"note\">Reduced chi-squared is the first figure divided by the "
+        "compared rows less ";
     out += data.scale ? "the weights and ref_a" : "the weights";
     out += ", the values tuned here. Each figure shows 17 significant digits.</p>\n";
     out += "<h2>Weights</h2>\n<div id=\"controls\"></div>\n";

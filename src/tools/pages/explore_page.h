@@ -33,8 +33,19 @@ struct ExploreData {
     // Set J's stored component column at [J - 1], rows 1 to the smaller of
     // its file's count and n.
     std::vector<std::vector<float>> components;
+    // The rows beyond n that the run still synthesises and integrates, for
+    // the floating-point faults the run would meet there: the synthetic
+    // spectrum is built up to the longest of the continuum's and the sets'
+    // counts, and integrated over rows 1 to integral_rows.
+    std::int32_t integral_rows = 0;
+    std::vector<float> tail_wavelength;               // rows n + 1 to integral_rows
+    std::vector<float> tail_observed;                 // rows n + 1 to integral_rows
+    std::vector<float> tail_continuum;                // rows n + 1 on
+    std::vector<std::vector<float>> tail_components;  // set J's rows n + 1 to its count
     float flux_1 = 0;
     float flux_2 = 0;
+    std::int32_t level_1 = 0;  // the flux calibration's pixel levels
+    std::int32_t level_2 = 0;
     float ref_a = 0;
     float ref_b = 0;
     std::vector<float> weights;                // of the weights file, set 1 first

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <system_error>
 
@@ -118,6 +119,44 @@ std::string six_digits(double value) {
     const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value + 0.0,
                                             std::chars_format::general, 6);
     return error == std::errc() ? std::string(text.data(), end) : std::string();
+}
+
+namespace {
+
+// `value` with `decimals` decimals, or, for negative `decimals`, rounded to a
+// multiple of 10^-decimals and written without decimals; "-0" as "0".
+std::string fixed_at(double value, int decimals) {
+    if (decimals < 0) {
+        double unit = 1;
+        for (int i = 0; i < -decimals; ++i) {
+            unit *= 10;
+        }
+        value = std::nearbyint(value / unit) * unit;
+        decimals = 0;
+    }
+    std::array<char, 400> text;
+    const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), value,
+                                            std::chars_format::fixed, decimals);
+    std::string out = error == std::errc() ? std::string(text.data(), end) : std::string();
+    if (out.starts_with('-') && out.find_first_not_of("0.", 1) == std::string::npos) {
+        out.erase(0, 1);
+    }
+    return out;
+}
+
+}  // namespace
+
+ValueWithError with_error(double value, double error) {
+    if (!(std::isfinite(error) && error > 0) || !std::isfinite(value)) {
+        return {six_digits(value), six_digits(error)};
+    }
+    // Two significant digits: the decimal place of the error's leading digit,
+    // one further; one back when rounding carried into a third digit.
+    int decimals = 1 - static_cast<int>(std::floor(std::log10(error)));
+    if (std::nearbyint(error * std::pow(10.0, decimals)) >= 100) {
+        --decimals;
+    }
+    return {fixed_at(value, decimals), fixed_at(error, decimals)};
 }
 
 }  // namespace linesynth::tools

@@ -37,4 +37,20 @@ std::string_view without_trailing_blanks(std::string_view text);
 //   1234567 -> "1.23457e+06";  0.000025 -> "2.5e-05";  NaN -> "nan"
 std::string six_digits(double value);
 
+// A value and its error as a reader takes them in: the error to two
+// significant digits, the value to the same decimal place, so that no digit
+// is shown that the error leaves unknown (the exact values are in the
+// commands' JSON). An error that rounds up into a third digit loses one; an
+// error that is 0 or not finite leaves the value at six digits:
+//   0.123456 +/- 0.00176973 -> "0.1235", "0.0018"
+//   1.5 +/- 0.0996          -> "1.50", "0.10"    (0.0996 rounds to 0.100)
+//   56789 +/- 1234          -> "56800", "1200"
+//   -0.00004 +/- 0.3        -> "0.00", "0.30"    (no "-0.00")
+//   2.5 +/- 0               -> "2.5", "0"
+struct ValueWithError {
+    std::string value;
+    std::string error;
+};
+ValueWithError with_error(double value, double error);
+
 }  // namespace linesynth::tools

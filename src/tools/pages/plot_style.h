@@ -5,7 +5,8 @@
 // Colours are the Okabe-Ito palette, which stays distinct under the common
 // colour-vision deficiencies. Colour alone never carries the meaning: the
 // curves that sit on top of each other differ in luminance, width or dashes,
-// so a plot printed in greyscale still tells them apart:
+// so a plot printed in greyscale still tells them apart; the observed
+// spectrum is drawn last, on top of both models:
 //   observed  black       1.0 solid      (relative luminance 0)
 //   model     vermillion  1.8 solid      (relative luminance 0.22)
 //   fitted    blue        1.8 dashed     (relative luminance 0.15)
@@ -39,9 +40,15 @@ struct LineStyle {
 constexpr LineStyle observed_line{okabe_ito::black, 1.0, ""};
 constexpr LineStyle model_line{okabe_ito::vermillion, 1.8, ""};
 constexpr LineStyle fitted_line{okabe_ito::blue, 1.8, "7 4"};
+// With a fit, the residuals of the weights file's model: behind the fitted
+// ones, light and thin, so that they never hide them.
+constexpr LineStyle residual_before_fit_line{"#f0b48c", 0.8, ""};
 // The observed rows inside a masked range: shown, but plainly not compared.
 constexpr LineStyle masked_rows_line{"#999999", 1.0, ""};
 constexpr LineStyle zero_line{"#666666", 0.8, ""};
+// The explore page's pinned weights: a second model beside the current one,
+// dotted, in a colour of its own.
+constexpr LineStyle pinned_line{okabe_ito::reddish_purple, 1.6, "2 2"};
 
 // Fills, light enough that every curve reads on top of them.
 constexpr std::string_view mask_fill = "#ebebeb";   // a masked wavelength range

@@ -6,25 +6,10 @@
 #include "base/checked_math.h"
 #include "tools/compare/number_text.h"
 #include "tools/pages/markup_text.h"
+#include "tools/pages/report_assets.h"
 
 namespace linesynth::tools {
 namespace {
-
-// Narrow enough to read at 400 pixels (the plot scales, long digests wrap),
-// and held to a comfortable measure at 1400.
-constexpr std::string_view page_style =
-    "body{font-family:sans-serif;color:#222;background:#fff;line-height:1.4;"
-    "max-width:1000px;margin:0 auto;padding:0 12px 24px}\n"
-    "h1{font-size:1.4em;overflow-wrap:anywhere}\n"
-    "h2{font-size:1.1em;margin-top:1.6em;border-bottom:1px solid #ccc}\n"
-    ".plot svg{display:block;width:100%;height:auto}\n"
-    ".scroll{overflow-x:auto}\n"
-    "table{border-collapse:collapse}\n"
-    "th,td{text-align:left;padding:.15em 1em .15em 0;vertical-align:top}\n"
-    "td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}\n"
-    "code{font-size:.85em;overflow-wrap:anywhere;word-break:break-all}\n"
-    "footer{margin-top:2em;color:#666;font-size:.9em}\n"
-    ".note{color:#555;font-size:.9em}\n";
 
 std::string shortest(double value) {
     return shortest_text(value);
@@ -61,9 +46,13 @@ void put_number_row(std::string& out, std::string_view key, std::string_view lab
     out += "</td></tr>\n";
 }
 
+// The statistics of the model with the weights file's weights; after the
+// fit, when one ran, and headed so that nobody takes them for the fit's.
 void put_statistics(std::string& out, const ReportData& data) {
     const FitStatistics& s = data.statistics;
-    out += "<h2>Fit statistics</h2>\n<div class=\"scroll\"><table id=\"statistics\">\n";
+    out += data.fit ? "<h2>Statistics with the weights of synthesis.txt</h2>\n"
+                    : "<h2>Fit statistics</h2>\n";
+    out += "<div class=\"scroll\"><table id=\"statistics\">\n";
     put_number_row(out, "points", "compared rows", shortest(s.points));
     put_number_row(out, "mean", "mean residual", six_digits(s.mean));
     put_number_row(out, "rms", "RMS of the residuals", six_digits(s.rms));
@@ -84,19 +73,26 @@ void put_statistics(std::string& out, const ReportData& data) {
     put_number_row(out, "p_value", "p-value (a chi-squared at least this large)",
                    optional_six(goodness.p_value));
     put_number_row(out, "snr", "signal-to-noise (DER_SNR)", optional_six(data.figures.snr));
+    put_number_row(
+        out, "integral", "integral (as the run appends it to the summary page)",
+        data.figures.integral ? shortest(*data.figures.integral) : "none (beyond 32-bit range)");
     out += "</table></div>\n";
 }
 
-// A fitted value with its 1-sigma error beside it.
-void put_fitted_cells(std::string& out, double value, const std::optional<double>& error,
+// A fitted value with its 1-sigma error beside it, both rounded to the
+// error's second significant digit; without an error, the 32-bit real the
+// file would get.
+void put_fitted_cells(std::string& out, float value, const std::optional<double>& error,
                       std::string_view without) {
     out += "<td class=\"n\">";
-    out += six_digits(value);
-    out += "</td><td class=\"n\">";
     if (error) {
-        out += "&#177; ";
-        out += six_digits(*error);
+        const ValueWithError text = with_error(widen(value), *error);
+        out += text.value;
+        out += "</td><td class=\"n\">&#177; ";
+        out += text.error;
     } else {
+        out += shortest(value);
+        out += "</td><td class=\"n\">";
         out += without;
     }
     out += "</td>";
@@ -174,8 +170,11 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
     }
 }
 
+// The weights table; with a fit it opens the fit's section, followed by the
+// fit's own figures and warnings.
 void put_weights(std::string& out, const ReportData& data) {
-    out += "<h2>Weights</h2>\n<div class=\"scroll\"><table id=\"weights\">\n";
+    out += data.fit ? "<h2>Fit</h2>\n" : "<h2>Weights</h2>\n";
+    out += "<div class=\"scroll\"><table id=\"weights\">\n";
     out += "<tr><th>set</th><th>synthesis.txt</th>";
     if (data.fit) {
         out += "<th>fitted</th><th>error (1 sigma)</th>";
@@ -189,7 +188,7 @@ void put_weights(std::string& out, const ReportData& data) {
         out += shortest(data.weights[i]);
         out += "</td>";
         if (data.fit && i < data.fit->weights.size() && i < data.fit->errors.size()) {
-            put_fitted_cells(out, widen(data.fit->weights[i]), data.fit->errors[i],
+            put_fitted_cells(out, data.fit->weights[i], data.fit->errors[i],
                              holds(data.fit->at_bound, set) ? "at the bound 0" : "none");
         }
         out += "</tr>\n";
@@ -198,7 +197,7 @@ void put_weights(std::string& out, const ReportData& data) {
         out += "<tr><td>ref_a (qdqd.txt)</td><td class=\"n\">";
         out += shortest(data.scales.ref_a);
         out += "</td>";
-        put_fitted_cells(out, widen(*data.fit->ref_a), data.fit->ref_a_error, "none");
+        put_fitted_cells(out, *data.fit->ref_a, data.fit->ref_a_error, "none");
         out += "</tr>\n";
     }
     out += "</table></div>\n";
@@ -290,7 +289,7 @@ std::string report_page(const ReportData& data) {
     out += "<title>";
     put_escaped(out, title.empty() ? std::string_view("linesynth report") : title);
     out += "</title>\n<style>\n";
-    out += page_style;
+    out += report_assets::style;
     out += "</style>\n</head>\n<body>\n<h1 id=\"title\">";
     put_escaped(out, title);
     out += "</h1>\n<p id=\"sigma\">";
@@ -304,11 +303,18 @@ std::string report_page(const ReportData& data) {
     out += data.plot;
     out += "</div>\n";
     out +=
-        "<p class=\"note\">Computed values are rounded to 6 significant digits; "
+        "<p class=\"note\">Errors are rounded to 2 significant digits and each value to "
+        "the same decimal place, other computed values to 6 significant digits; "
         "<code>linesynth-tools stats --json</code> and <code>fit --json</code> give them "
         "exactly.</p>\n";
-    put_statistics(out, data);
-    put_weights(out, data);
+    // The fit, when one ran, comes first: it is what the page is read for.
+    if (data.fit) {
+        put_weights(out, data);
+        put_statistics(out, data);
+    } else {
+        put_statistics(out, data);
+        put_weights(out, data);
+    }
     put_masks(out, data.masks);
     put_calibration(out, data);
     put_normalisation(out, data);

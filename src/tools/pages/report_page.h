@@ -3,19 +3,24 @@
 // outside), so that it opens from a file, offline, and can be sent on.
 //
 // Sections, in order: the title (once, as the heading), where sigma came
-// from, the plot (inline SVG), the fit statistics, the weights (with the
-// fitted ones, their errors, the goodness and the conditioning of the fit,
-// and its warnings, when a fit ran), the masks with the rows each removed, the
-// calibration, the normalisation, the input files with their sizes and SHA-256
-// digests, and the tool's version. There is no time stamp: the same data give
-// the same bytes. Every text that comes from a data file or the command line
-// is escaped (markup_text.h).
+// from, the plot (inline SVG); with a fit, the fit first (the fitted weights
+// with their errors beside those of the weights file, the goodness and the
+// conditioning of the fit, and its warnings), then the statistics of the
+// weights file's model; without one, those statistics (the integral the run
+// appends among them), then the weights; then the masks with the rows each
+// removed, the calibration, the normalisation, the input files with their
+// sizes and SHA-256 digests, and the tool's version. There is no time stamp:
+// the same data give the same bytes. Every text that comes from a data file
+// or the command line is escaped (markup_text.h).
 //
-// Computed values are written for people, to six significant digits
-// (six_digits in markup_text.h), and the page says that the commands' JSON
-// holds them exactly. Values read from the files are written as the shortest
-// text that reads back as the same 32-bit real (number_text.h):
+// Errors are written to two significant digits and their values to the same
+// decimal place (with_error in markup_text.h); other computed values to six
+// significant digits (six_digits), and the page says that the commands' JSON
+// holds them exactly. Values read from the files, and fitted weights without
+// an error, are written as the shortest text that reads back as the same
+// 32-bit real (number_text.h):
 //   chi-squared 0.02932168489030386 -> "0.0293217";  weight 0.3f -> "0.3"
+//   fitted weight 0.123456 +/- 0.00176973 -> "0.1235", "± 0.0018"
 #pragma once
 
 #include <cstdint>

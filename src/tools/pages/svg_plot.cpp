@@ -101,6 +101,14 @@ std::pair<double, double> widened(double low, double high) {
     return {low, high};
 }
 
+// Some room beyond the data on a value axis (3 % of the range on each side),
+// so that no curve whose values reach an end of the range runs along the
+// frame, where it could not be told from the frame or from a clipped curve.
+std::pair<double, double> with_room(std::pair<double, double> range) {
+    const double room = (clamp_drawn(range.second) - clamp_drawn(range.first)) * 0.03;
+    return {range.first - room, range.second + room};
+}
+
 // A linear map from an axis onto a stretch of the image.
 struct Scale {
     Axis axis;
@@ -115,6 +123,21 @@ struct Scale {
         }
         const double v = std::clamp(value, low, high);
         return from + (v - low) / (high - low) * (to - from);
+    }
+
+    // Whether a value lies on the axis; one that does not is clipped at the
+    // frame with a mark, never drawn along it as if it were data.
+    bool holds(double value) const { return value >= low && value <= high; }
+
+    // A curve's coordinate: a value beyond the axis lies beyond the frame (at
+    // most one axis length), so that the line runs out of the panel towards
+    // it and the panel's clip cuts it there. Infinities and NaN lie there too
+    // (+inf above, -inf and NaN below).
+    double beyond(double value) const {
+        const double span = high - low;
+        const double v =
+            std::isnan(value) ? low - span : std::clamp(value, low - span, high + span);
+        return from + (v - low) / span * (to - from);
     }
 };
 
@@ -340,7 +363,7 @@ void put_curve(std::string& out, std::string_view name, const LineStyle& style, 
     for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
         points.clear();
         for (std::size_t i = first; i < end; ++i) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y(ys[i]));
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(ys[i]));
         }
         put_segment(out, points, first == 0, runs);
     });
@@ -361,10 +384,10 @@ void put_band(std::string& out, const Trace& trace, const std::vector<double>& h
     for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
         points.clear();
         for (std::size_t i = first; i < end; ++i) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y(half[i]));
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(half[i]));
         }
         for (std::size_t i = end; i-- > first;) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y(-half[i]));
+            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(-half[i]));
         }
         put_segment(out, points, first == 0, LevelRuns::ends_only);
         out += 'Z';
@@ -438,7 +461,9 @@ struct LegendEntry {
     std::string_view fill;  // set: a band sample instead of a line
 };
 
-std::vector<LegendEntry> legend_entries(const PlotData& data, const Scale& x) {
+// Only what is drawn: the band only when it shows at the residual axis's
+// scale (`band_shows`).
+std::vector<LegendEntry> legend_entries(const PlotData& data, const Scale& x, bool band_shows) {
     std::vector<LegendEntry> entries = {{"observed", observed_line, {}}, {"model", model_line, {}}};
     if (!data.fitted_model.empty()) {
         entries.push_back({"fitted model", fitted_line, {}});
@@ -450,7 +475,7 @@ std::vector<LegendEntry> legend_entries(const PlotData& data, const Scale& x) {
                     [&](const auto& range) { return on_axis(range, x); })) {
         entries.push_back({"masked range", {}, mask_fill});
     }
-    if (!data.sigma.empty()) {
+    if (band_shows) {
         entries.push_back(
             {"\xC2\xB1"
              "1 sigma",
@@ -524,28 +549,130 @@ std::vector<double> drawn_residuals(const PlotData& data, const std::vector<doub
     return scaled;
 }
 
-// The set's number beside its largest departure from zero (the first, when
-// several are as large), in the set's colour, kept inside the panel.
-void put_component_label(std::string& out, const PlotComponent& component, const Trace& trace,
-                         const Scale& y, const Panel& panel, const LineStyle& style) {
-    const std::size_t rows = std::min(component.values.size(), trace.xs->size());
-    if (rows == 0) {
+// A dot at each row when the rows are sparse (4 units apart or more), where
+// a line alone would hide how few they are.
+void put_sparse_points(std::string& out, const Trace& trace, const std::vector<double>& ys,
+                       const Scale& y, double length) {
+    const std::size_t rows = std::min(trace.xs->size(), ys.size());
+    if (rows == 0 || static_cast<double>(rows) * 4 > length) {
         return;
     }
-    std::size_t at = 0;
-    for (std::size_t i = 1; i < rows; ++i) {
-        if (std::abs(component.values[i]) > std::abs(component.values[at])) {
-            at = i;
+    out += "<g class=\"observed-points\"";
+    put_attribute(out, "fill", observed_line.colour);
+    out += ">\n";
+    for (std::size_t i = 0; i < rows; ++i) {
+        if (y.holds(ys[i])) {
+            out += "<circle";
+            put_attribute(out, "cx", (*trace.x)((*trace.xs)[i]));
+            put_attribute(out, "cy", y(ys[i]));
+            out += " r=\"1.8\"/>\n";
         }
     }
-    const double x = std::min((*trace.x)((*trace.xs)[at]) + 3, trace.x->to - 12);
-    const double below = component.values[at] < 0 ? 12 : -3;
-    const double ypos =
-        std::clamp(y(component.values[at]) + below, panel.top + 11, panel.bottom - 2);
-    std::string fill = "font-size=\"11\" fill=\"";
-    fill += style.colour;
-    fill += '"';
-    put_text(out, x, ypos, "start", std::to_string(component.set), fill);
+    out += "</g>\n";
+}
+
+// A small triangle at the frame, its tip on the edge the value lies beyond,
+// for each row of a curve that the axis does not hold: the curve itself runs
+// out of the panel there and is clipped, so the mark is what shows that a
+// value was not drawn. Rows within 6 units of the last mark on the same edge
+// share it, so that a long run of such rows reads as a row of marks, not as
+// a line along the frame.
+void put_clipped_marks(std::string& out, std::string_view colour, const Trace& trace,
+                       const std::vector<double>& ys, const Scale& y) {
+    const std::size_t rows = std::min(trace.xs->size(), ys.size());
+    std::string marks;
+    double last_above = -1e9;
+    double last_below = -1e9;
+    for (std::size_t i = 0; i < rows; ++i) {
+        if (y.holds(ys[i])) {
+            continue;
+        }
+        const bool above = ys[i] > y.high;
+        double& last = above ? last_above : last_below;
+        const double at = (*trace.x)((*trace.xs)[i]);
+        if (std::abs(at - last) < 6) {
+            continue;
+        }
+        last = at;
+        marks += marks.empty() ? "M" : " M";
+        put_coordinate(marks, at);
+        marks += ',';
+        put_coordinate(marks, above ? y.to : y.from);
+        marks += above ? " l-3,5 h6 Z" : " l-3,-5 h6 Z";
+    }
+    if (marks.empty()) {
+        return;
+    }
+    out += "<path class=\"clipped\"";
+    put_attribute(out, "fill", colour);
+    out += " d=\"";
+    out += marks;
+    out += "\"/>\n";
+}
+
+// The curves of a panel are drawn inside its frame only: one that leaves the
+// axis runs out of sight at the frame instead of along it.
+void put_clip(std::string& out, std::string_view id, const Scale& x, const Panel& panel) {
+    out += "<clipPath";
+    put_attribute(out, "id", id);
+    out += '>';
+    out += "<rect";
+    put_attribute(out, "x", x.from);
+    put_attribute(out, "y", panel.top);
+    put_attribute(out, "width", x.to - x.from);
+    put_attribute(out, "height", panel.bottom - panel.top);
+    out += "/></clipPath>\n<g clip-path=\"url(#";
+    out += id;
+    out += ")\">\n";
+}
+
+// Grid lines at the wavelength ticks only (a strip has no value ticks).
+void put_wavelength_grid(std::string& out, const Scale& x, const Panel& panel) {
+    for (std::int32_t i = 0; i <= x.axis.intervals; ++i) {
+        if (on_scale(x, i)) {
+            const double at = x(tick_value(x.axis, i));
+            put_line(out, at, panel.top, at, panel.bottom, grid_line);
+        }
+    }
+}
+
+// One strip per component set, each on its own axis from round_axis in at
+// most two intervals (so that a weak set is as readable as a strong one),
+// labelled "set N" in the left margin, which no other strip's label reaches,
+// and with its axis's ends written inside at the right. The set's curve is
+// in its own colour; the label says which it is, so colour does not have to.
+void put_component_strips(std::string& out, const PlotData& data, const Trace& rows, const Scale& x,
+                          const Panel& panel) {
+    const double height = (panel.bottom - panel.top) / static_cast<double>(data.components.size());
+    const double font = std::clamp(std::floor(height) - 1, 6.0, 11.0);
+    for (std::size_t k = 0; k < data.components.size(); ++k) {
+        const PlotComponent& component = data.components[k];
+        const LineStyle style = component_line(component.set);
+        const double top = panel.top + height * static_cast<double>(k);
+        const Panel strip{top, top + height};
+        Range range;
+        range.add(0);
+        range.add(component.values);
+        const Scale y = make_scale(range.ends(), 2, strip.bottom - std::min(4.0, height / 6),
+                                   strip.top + std::min(4.0, height / 6), Ends::ticks);
+        put_masks(out, data, x, strip);
+        put_wavelength_grid(out, x, strip);
+        put_line(out, x.from, y(0), x.to, y(0), zero_line);
+        put_curve(out, "component", style, rows, component.values, y, LevelRuns::ends_only);
+        put_frame(out, x, strip);
+        std::string size = "class=\"component-label\" font-size=\"";
+        put_fixed(size, font, 0);
+        size += "\" fill=\"";
+        size += style.colour == okabe_ito::yellow ? frame_colour : style.colour;
+        size += '"';
+        put_text(out, x.from - 8, (strip.top + strip.bottom) / 2 + font / 3, "end",
+                 "set " + std::to_string(component.set), size);
+        if (height >= 11) {
+            put_text(out, x.to - 3, strip.top + std::min(font, 9.0) + 1, "end",
+                     tick_label(y.axis, 0) + " to " + tick_label(y.axis, y.axis.intervals),
+                     "class=\"strip-axis\" font-size=\"9\" fill=\"#666666\"");
+        }
+    }
 }
 
 }  // namespace
@@ -604,18 +731,45 @@ std::string plot_svg(const PlotData& data) {
     const Scale x = make_scale(wavelengths.ends(),
                                std::clamp(static_cast<std::int32_t>((right - left) / 80), 4, 8),
                                left, right, Ends::data);
-    const std::vector<LegendEntry> entries = legend_entries(data, x);
+
+    // The residual axis always holds zero, so the zero line can be drawn,
+    // and the whole band, so that its edge is not mistaken for the data's.
+    // With a fit, the fitted model's residuals set it: those of the file's
+    // weights are drawn thin and light, and clipped where they leave it.
+    const std::vector<double> residual = drawn_residuals(data, data.residual);
+    const std::vector<double> fitted_residual = drawn_residuals(data, data.fitted_residual);
+    const bool fitted = !data.fitted_model.empty();
+    std::vector<double> band = data.sigma;
+    if (data.residuals_in_sigma) {
+        std::fill(band.begin(), band.end(), 1.0);
+    }
+    Range residuals;
+    residuals.add(0);
+    residuals.add(fitted ? fitted_residual : residual);
+    Range halves;
+    for (const double half : band) {
+        residuals.add(half);
+        residuals.add(-half);
+        halves.add(half);
+    }
+    // The band shows when at its widest it spans a hundredth of the values
+    // the axis must hold: a pixel or more in any panel drawn.
+    const auto [residual_low, residual_high] = residuals.ends();
+    const bool band_shows = !band.empty() && halves.low <= halves.high &&
+                            2 * std::abs(halves.high) >= (residual_high - residual_low) / 100;
+
+    const std::vector<LegendEntry> entries = legend_entries(data, x, band_shows);
     const std::int32_t legend_count = legend_rows(entries, right - left).second;
     const double legend_top = data.show_title ? 34 : 8;
     const double panels_top = legend_top + legend_row * legend_count + 10;
 
-    // The panels share the height left: the spectrum most, the residuals less,
-    // the components least.
+    // The panels share the height left: the spectrum most, the residuals
+    // less; the components' strips, when drawn, take a third.
     const bool with_components = !data.components.empty();
     const double gaps = with_components ? 2 * panel_gap : panel_gap;
     const double room = std::max(height - panels_top - margin_bottom - gaps, 60.0);
-    const double upper_share = with_components ? 0.56 : 0.7;
-    const double lower_share = with_components ? 0.24 : 0.3;
+    const double upper_share = with_components ? 0.46 : 0.7;
+    const double lower_share = with_components ? 0.22 : 0.3;
     const Panel upper_panel{panels_top, panels_top + room * upper_share};
     const Panel lower_panel{upper_panel.bottom + panel_gap,
                             upper_panel.bottom + panel_gap + room * lower_share};
@@ -628,36 +782,11 @@ std::string plot_svg(const PlotData& data) {
     fluxes.add(data.fitted_model);
     fluxes.add(data.masked_observed);
     const Scale upper =
-        make_scale(fluxes.ends(), intervals_for(upper_panel.bottom - upper_panel.top, 6),
+        make_scale(with_room(fluxes.ends()), intervals_for(upper_panel.bottom - upper_panel.top, 6),
                    upper_panel.bottom, upper_panel.top, Ends::ticks);
-
-    // The residual axis always holds zero, so the zero line can be drawn,
-    // and the whole band, so that its edge is not mistaken for the data's.
-    const std::vector<double> residual = drawn_residuals(data, data.residual);
-    const std::vector<double> fitted_residual = drawn_residuals(data, data.fitted_residual);
-    std::vector<double> band = data.sigma;
-    if (data.residuals_in_sigma) {
-        std::fill(band.begin(), band.end(), 1.0);
-    }
-    Range residuals;
-    residuals.add(0);
-    residuals.add(residual);
-    residuals.add(fitted_residual);
-    for (const double half : band) {
-        residuals.add(half);
-        residuals.add(-half);
-    }
-    const Scale lower =
-        make_scale(residuals.ends(), intervals_for(lower_panel.bottom - lower_panel.top, 4),
-                   lower_panel.bottom, lower_panel.top, Ends::ticks);
-
-    Range contributions;
-    contributions.add(0);
-    for (const PlotComponent& component : data.components) {
-        contributions.add(component.values);
-    }
-    const Scale parts =
-        make_scale(contributions.ends(), 3, parts_panel.bottom, parts_panel.top, Ends::ticks);
+    const Scale lower = make_scale(with_room(residuals.ends()),
+                                   intervals_for(lower_panel.bottom - lower_panel.top, 4),
+                                   lower_panel.bottom, lower_panel.top, Ends::ticks);
 
     const std::vector<bool> starts = segment_starts(data.index, data.wavelength, data.masks);
     const std::vector<bool> masked_starts =
@@ -687,37 +816,42 @@ std::string plot_svg(const PlotData& data) {
     }
     put_legend(out, entries, right, right - left, legend_top);
 
+    // The observed spectrum goes on top of the models, which would hide it.
     out += "<g class=\"panel upper\">\n";
     put_masks(out, data, x, upper_panel);
     put_grid(out, x, upper, upper_panel);
+    put_clip(out, "clip-upper", x, upper_panel);
     put_curve(out, "masked", masked_rows_line, masked_rows, data.masked_observed, upper);
-    put_curve(out, "observed", observed_line, rows, data.observed, upper);
     put_curve(out, "model", model_line, rows, data.model, upper);
     put_curve(out, "fitted", fitted_line, rows, data.fitted_model, upper);
+    put_curve(out, "observed", observed_line, rows, data.observed, upper);
+    put_sparse_points(out, rows, data.observed, upper, right - left);
+    out += "</g>\n";
+    put_clipped_marks(out, masked_rows_line.colour, masked_rows, data.masked_observed, upper);
+    put_clipped_marks(out, model_line.colour, rows, data.model, upper);
+    put_clipped_marks(out, fitted_line.colour, rows, data.fitted_model, upper);
+    put_clipped_marks(out, observed_line.colour, rows, data.observed, upper);
     put_frame(out, x, upper_panel);
     out += "</g>\n";
 
+    const LineStyle& residual_line = fitted ? residual_before_fit_line : model_line;
     out += "<g class=\"panel lower\">\n";
     put_masks(out, data, x, lower_panel);
     put_grid(out, x, lower, lower_panel);
+    put_clip(out, "clip-lower", x, lower_panel);
     put_band(out, rows, band, lower);
     put_line(out, left, lower(0), right, lower(0), zero_line);
-    put_curve(out, "residual", model_line, rows, residual, lower);
+    put_curve(out, "residual", residual_line, rows, residual, lower);
     put_curve(out, "fitted-residual", fitted_line, rows, fitted_residual, lower);
+    out += "</g>\n";
+    put_clipped_marks(out, residual_line.colour, rows, residual, lower);
+    put_clipped_marks(out, fitted_line.colour, rows, fitted_residual, lower);
     put_frame(out, x, lower_panel);
     out += "</g>\n";
 
     if (with_components) {
         out += "<g class=\"panel components\">\n";
-        put_masks(out, data, x, parts_panel);
-        put_grid(out, x, parts, parts_panel);
-        put_line(out, left, parts(0), right, parts(0), zero_line);
-        for (const PlotComponent& component : data.components) {
-            const LineStyle style = component_line(component.set);
-            put_curve(out, "component", style, rows, component.values, parts, LevelRuns::ends_only);
-            put_component_label(out, component, rows, parts, parts_panel, style);
-        }
-        put_frame(out, x, parts_panel);
+        put_component_strips(out, data, rows, x, parts_panel);
         out += "</g>\n";
     }
 

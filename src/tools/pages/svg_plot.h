@@ -1,11 +1,16 @@
-// The fit drawn as one SVG image: an upper panel with the observed spectrum
-// and the model (and the fitted model, dashed, when a fit ran), a panel with
-// the residuals, the zero line and the +/-1 sigma band of the rows, and, when
-// asked, a small panel with each component set's contribution; all on one
-// wavelength axis, with the masked ranges shaded in every panel. Lines,
-// colours and where a curve breaks follow plot_style.h: every curve breaks at
-// a masked range, the masked observed rows are drawn in light grey, and rows
-// beyond the compared ones are not drawn. The image is an <svg> element
+// The fit drawn as one SVG image: an upper panel with the model (and the
+// fitted model, dashed, when a fit ran) and the observed spectrum on top of
+// them (with a dot at each row when the rows are sparse), a panel with the
+// residuals, the zero line and the +/-1 sigma band of the rows, and, when
+// asked, one strip per component set with that set's contribution on an axis
+// of its own; all on one wavelength axis, with the masked ranges shaded in
+// every panel. With a fit, the residual panel is the fitted model's: its axis
+// holds the fitted residuals and the band, and the residuals of the weights
+// file's model are drawn thin and light behind them. Lines, colours and where
+// a curve breaks follow plot_style.h: every curve breaks at a masked range,
+// the masked observed rows are drawn in light grey, and rows beyond the
+// compared ones are not drawn. The legend lists only what is drawn (the band
+// only when it shows at the axis's scale). The image is an <svg> element
 // without an XML declaration, so that the same text is a file of its own and
 // a part of the report page.
 //
@@ -82,10 +87,12 @@ double tick_value(const Axis& axis, std::int32_t index);
 //   axis -0.02 to 0.04 by 0.02, index 0 -> "\xE2\x88\x92" "0.02";  index 1 -> "0.00"
 std::string tick_label(const Axis& axis, std::int32_t index);
 
-// The SVG image. Values that are not finite are drawn on the panel's edge
-// (+inf at the top, -inf and NaN at the bottom); a masked range outside the
-// wavelength axis is not drawn, one inside it is clipped to the axis and drawn
-// at least one unit wide.
+// The SVG image. A value the panel's axis does not hold (an infinity or NaN
+// among them: +inf above, -inf and NaN below) is clipped: its curve runs out
+// of the frame towards it, and a small triangle at the frame marks the row,
+// so nothing is drawn flat along the frame as if it were data. A masked range
+// outside the wavelength axis is not drawn, one inside it is clipped to the
+// axis and drawn at least one unit wide.
 std::string plot_svg(const PlotData& data);
 
 }  // namespace linesynth::tools
