@@ -1,6 +1,7 @@
 """survey and export end to end: three data directories, one of them broken,
 into ECSV and CSV; astropy reads the tables as they are, with their types and
-units; the table does not depend on the number of threads.
+units; the table does not depend on the number of threads; survey --update
+keeps exactly the rows that a fresh survey would give again.
     survey_tables.py LINESYNTH_TOOLS EXAMPLE_DATA
 Exits 77 (skipped) where astropy is missing, unless LINESYNTH_REQUIRE_ASTROPY
 is set."""
@@ -31,6 +32,54 @@ def run(tools, *args, status=0):
         fail("linesynth-tools %s: status %d, not %d\n%s"
              % (" ".join(args), done.returncode, status, done.stderr.decode(errors="replace")))
     return done
+
+
+def check_update(tools, work, dirs):
+    """survey --update keeps the rows whose files, options and version are
+    unchanged, from the earlier table or from the checkpoint of a survey that
+    was killed, and its table is the bytes of a fresh survey."""
+    old = os.path.join(work, "update.ecsv")
+    checkpoint = old + ".partial"
+    fresh = os.path.join(work, "fresh.ecsv")
+
+    def torn_checkpoint():
+        # A survey killed in its second row: the header, one row, half a row.
+        lines = read_bytes(fresh).splitlines(keepends=True)
+        first = next(i for i, line in enumerate(lines) if not line.startswith(b"#")) + 1
+        with open(checkpoint, "wb") as f:
+            f.write(b"".join(lines[:first + 1]) + lines[first + 1][:20])
+        os.remove(old)
+
+    def append(path, text):
+        with open(path, "a", encoding="ascii") as f:
+            f.write(text)
+
+    # (what changes before the survey, its options, rows kept of 3)
+    rows = [
+        ("no earlier table", (), 0),
+        ("nothing, on four threads", ("--jobs", "4"), 3),
+        ("the mask of the second directory", (), 2),
+        ("a blank line in the first one's vlt.txt", ("--jobs", "4"), 2),
+        ("an option: --free", ("--free",), 0),
+        ("the survey killed after one row", (), 1),
+    ]
+    for change, options, kept in rows:
+        if change.startswith("the mask"):
+            append(os.path.join(dirs[1], "mask.txt"), "6580.0 6581.0\n")
+        elif change.startswith("a blank"):
+            append(os.path.join(dirs[0], "vlt.txt"), "\n")
+        common = ("survey", "--fit", "--mask-name", "mask.txt", *options, *dirs)
+        run(tools, *common, "-o", fresh, status=1)
+        if change.startswith("the survey killed"):
+            torn_checkpoint()
+        done = run(tools, *common, "--update", old, "-o", old, status=1)
+        report = "%d of 3 rows kept" % kept
+        if report.encode() not in done.stderr:
+            fail("--update after %s: %r, not %r" % (change, done.stderr, report))
+        if read_bytes(old) != read_bytes(fresh):
+            fail("--update after %s: not the bytes of a fresh survey" % change)
+        if os.path.exists(checkpoint):
+            fail("--update after %s left its checkpoint" % change)
 
 
 def main():
@@ -106,6 +155,7 @@ def main():
             fail("export meta %s" % rows.meta)
         if rows.meta["calibration"]["px_2"] != 401 or rows.meta["normalisation"]["norm_a"] != 2:
             fail("export calibration %s" % rows.meta)
+        check_update(tools, work, dirs)
     finally:
         shutil.rmtree(work)
     print("survey and export tables: ok")

@@ -103,6 +103,39 @@ const SafetyRow rows[] = {
           run plot --dir "$D" -o "$D/synthesis.txt.bak"
           expect 1 "is a file that linesynth or linesynth-tools reads or writes"
           cmp "$D/vltOut.htm" "$S/summary" && [ "$(cat "$D/synthesis.txt.bak")" = old ])sh"},
+    {"survey -o replaced its own --from list, or a directory's mask or sigma file",
+     R"sh(printf '%s\n' "$D" >"$S/dirs.csv"; cp "$S/dirs.csv" "$S/list"
+          run survey --from "$S/dirs.csv" -o "$S/dirs.csv"
+          expect 1 "dirs.csv is a file that linesynth or linesynth-tools reads or writes"
+          echo "6541.05 6541.05" >"$D/mask.csv"; cp "$D/sigma.txt" "$D/sigma.csv"
+          run survey "$D" --mask-name mask.csv -o "$D/mask.csv"
+          expect 1 "mask.csv is a file that linesynth or linesynth-tools reads or writes"
+          run survey --from "$S/list" --sigma-name sigma.csv -o "$D/sigma.csv"
+          expect 1 "sigma.csv is a file that linesynth or linesynth-tools reads or writes"
+          cmp "$S/dirs.csv" "$S/list" && cmp "$D/sigma.csv" "$D/sigma.txt" &&
+            [ "$(cat "$D/mask.csv")" = "6541.05 6541.05" ])sh"},
+    {"survey took a FIFO or a dangling link under --mask-name or --sigma-name as absent",
+     R"sh(mkfifo "$D/mask.txt"; ln -s nowhere "$D/sigma.csv"
+          run survey "$D" --mask-name mask.txt; expect 1 "1 of 1 directories failed"
+          grep -q ',mask_file,".*mask.txt is not a regular file' "$S/out"
+          run survey "$D" --sigma-name sigma.csv; expect 1 "1 of 1 directories failed"
+          grep -q ',sigma_file,".*sigma.csv is not a regular file' "$S/out")sh"},
+    {"one directory that never finished held up the whole survey",
+     R"sh(mkdir "$S/slow"; cp "$D"/*.txt "$S/slow/"; rm "$S/slow/continum.txt"
+          mkfifo "$S/slow/continum.txt"
+          run survey --time-limit 1 "$S/slow" "$D"
+          expect 1 "1 of 2 directories failed"
+          grep -q ',ok,' "$S/out")sh"},
+    {"survey aborted (status 134) when threads or memory ran short",
+     R"sh(for limit in 100000 150000 200000 300000; do
+            (ulimit -v $limit; exec "$T" survey --jobs 256 "$D" "$D" "$D" >"$S/out" 2>"$S/err")
+            status=$?
+            [ "$status" -le 1 ] || { echo "limit $limit: status $status, $(cat "$S/err")"; exit 1; }
+          done)sh"},
+    {"a byte-order mark at the start of a --from list was taken as part of a name",
+     R"sh(printf '\357\273\277%s\r\n' "$D" >"$S/list"
+          run survey --from "$S/list"; expect 0 ""
+          grep -q ",ok," "$S/out")sh"},
     {"explore wrote its own FILE.new, and replaced an input named by -o",
      R"sh(echo victim >"$S/victim"; ln -s "$S/victim" "$S/page.html.new"
           run explore --dir "$D" -o "$S/page.html"

@@ -553,6 +553,24 @@ TEST(HeaderExamples, TableTextCellsAreQuotedWhereTheFormatNeedsIt) {
               "# schema: astropy-2.0\nname x\n\"a b\" 1\n\"c\"\"d\" \"\"\n\"#e,f\" 2\n");
 }
 
+TEST(HeaderExamples, TableTextAnEcsvRowReadsBackAsItsCells) {
+    struct CellsRow {
+        const char* line;
+        std::optional<std::vector<std::string>> cells;
+    };
+    const CellsRow rows[] = {
+        {R"(a "b c" "" "say ""x""")", std::vector<std::string>{"a", "b c", "", "say \"x\""}},
+        {R"("#e,f" 2)", std::vector<std::string>{"#e,f", "2"}},
+        {R"(a "b)", std::nullopt},
+        {R"(a b"c)", std::nullopt},
+        {R"("a"b)", std::nullopt},
+    };
+    for (const CellsRow& row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(ecsv_row_cells(row.line), row.cells);
+    }
+}
+
 TEST(HeaderExamples, TableTextTheOutputNameGivesTheFormat) {
     EXPECT_EQ(table_format("survey.ecsv"), TableFormat::ecsv);
     EXPECT_EQ(table_format("survey.csv"), TableFormat::csv);

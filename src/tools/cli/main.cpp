@@ -288,9 +288,25 @@ Subcommand add_survey_command(CLI::App& app) {
         ->add_option("--sigma-name", command->table.sigma_name,
                      "a sigma file that a directory may hold, used where present")
         ->check(named);
-    survey->add_option("--jobs", command->jobs, "threads (default: one per core)")
-        ->check(CLI::Range(1, 4096));
-    return {survey, [command](const CLI::App&) { return linesynth::tools::run_survey(*command); }};
+    survey
+        ->add_option("--jobs", command->jobs,
+                     "threads, at most " + std::to_string(linesynth::tools::max_survey_jobs) +
+                         " (default: one per core)")
+        ->check(CLI::Range(1, linesynth::tools::max_survey_jobs));
+    survey
+        ->add_option("--time-limit", command->time_limit,
+                     "seconds one directory may take before its row says timeout; 0: no limit")
+        ->check(CLI::Range(0, 1000000))
+        ->capture_default_str();
+    survey
+        ->add_option("--update", command->update,
+                     "an earlier FILE.ecsv: keep its rows whose files, options and version are "
+                     "unchanged (a missing file keeps none)")
+        ->check(named);
+    return {survey, [command](const CLI::App&) {
+                command->version = LINESYNTH_VERSION;
+                return linesynth::tools::run_survey(*command);
+            }};
 }
 
 // Parses the arguments (the program's name first). Nothing when a command was

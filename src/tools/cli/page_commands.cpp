@@ -8,8 +8,10 @@
 #include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
+#include "tools/cli/output_names.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/failure_text.h"
+#include "tools/compare/input_digest.h"
 #include "tools/files/digest.h"
 #include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
@@ -123,16 +125,6 @@ std::vector<ReportMask> report_masks(const Comparison& comparison) {
     return masks;
 }
 
-std::string hexadecimal(const std::array<unsigned char, 32>& digest) {
-    constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    for (const unsigned char byte : digest) {
-        text += digits[byte >> 4];
-        text += digits[byte & 0xF];
-    }
-    return text;
-}
-
 // The files the comparison read, in the order the run reads them: (name
 // shown, path). The mask and sigma files follow in the report from the bytes
 // the comparison read.
@@ -145,87 +137,6 @@ std::vector<std::pair<std::string, std::string>> input_files(const std::string& 
     return files;
 }
 
-// Every file of the data directory that either program reads or writes: the
-// inputs of a run with the most sets, the tables and the summary page the
-// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
-// Windows lock file of fit --write.
-std::vector<std::string> data_file_names() {
-    std::vector<std::string> names = input_file_names(max_component_sets);
-    for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
-        names.emplace_back(output);
-    }
-    names.emplace_back(platform::lock_file_name);
-    return names;
-}
-
-// A path of the companion's (UTF-8) as the file system library takes it.
-std::filesystem::path file_path(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
-std::string file_name_of(const std::filesystem::path& path) {
-    const std::u8string name = path.filename().u8string();
-    return std::string(name.begin(), name.end());
-}
-
-// Whether `name` is `protected_name` or one of its backups or temporaries:
-// the name itself, or it followed by a dot and anything ("synthesis.txt.bak.2",
-// "vlt.txt.new", "out.svg.new-Ab12Cd").
-bool is_or_extends(const std::string& name, const std::string& protected_name) {
-    return name == protected_name ||
-           (name.size() > protected_name.size() && name.starts_with(protected_name + "."));
-}
-
-// An output may replace no file that either program reads or writes: not a
-// file of the data directory (inputs, tables, the summary page), nor one of
-// their backups or temporaries, nor the mask or sigma file, nor any of these
-// under another name (a link). Checked before any work.
-std::optional<Refusal> refused_output(const PageOptions& options) {
-    const std::filesystem::path output = file_path(options.output);
-    const std::string name = file_name_of(output);
-    std::filesystem::path parent = output.parent_path();
-    std::error_code ignored;
-    const auto same_directory = [&](const std::string& dir) {
-        return std::filesystem::equivalent(parent.empty() ? "." : parent,
-                                           dir.empty() ? file_path(".") : file_path(dir), ignored);
-    };
-    const Refusal refusal{RefusalKind::output,
-                          {},
-                          0,
-                          options.output +
-                              " is a file that linesynth or linesynth-tools reads or writes; "
-                              "the output needs a name of its own"};
-    if (same_directory(options.request.dir)) {
-        for (const std::string& data_name : data_file_names()) {
-            if (is_or_extends(name, data_name)) {
-                return refusal;
-            }
-        }
-    }
-    for (const std::string& data_name : data_file_names()) {
-        if (std::filesystem::equivalent(output, file_path(options.request.dir + data_name),
-                                        ignored)) {
-            return refusal;
-        }
-    }
-    for (const std::string* option : {&options.request.mask_file, &options.request.sigma_file}) {
-        if (option->empty()) {
-            continue;
-        }
-        const std::filesystem::path option_path = file_path(*option);
-        const std::string option_name = file_name_of(option_path);
-        parent = output.parent_path();
-        const std::filesystem::path option_parent = option_path.parent_path();
-        const bool beside = std::filesystem::equivalent(
-            parent.empty() ? "." : parent, option_parent.empty() ? "." : option_parent, ignored);
-        if ((beside && is_or_extends(name, option_name)) ||
-            std::filesystem::equivalent(output, option_path, ignored)) {
-            return refusal;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<Refusal> write_output(const std::string& path, std::string_view bytes) {
     if (const platform::FileOutcome outcome = platform::replace_file(path, bytes)) {
         return Refusal{RefusalKind::output, {}, 0, platform::fault_text(outcome)};
@@ -236,7 +147,8 @@ std::optional<Refusal> write_output(const std::string& path, std::string_view by
 // Refuses an output that would replace a file either program uses (before
 // any work), loads the comparison, and runs the fit when asked.
 std::optional<Refusal> load_drawn(const PageOptions& options, Drawn& drawn) {
-    if (auto refusal = refused_output(options)) {
+    if (auto refusal = refused_output(options.output, options.request.dir,
+                                      {options.request.mask_file, options.request.sigma_file})) {
         return refusal;
     }
     Comparison& comparison = drawn.comparison;
@@ -464,7 +376,9 @@ CommandOutput run_export(const PageOptions& options) {
                            2);
     }
     if (!options.output.empty()) {
-        if (auto refusal = refused_output(options)) {
+        if (auto refusal =
+                refused_output(options.output, options.request.dir,
+                               {options.request.mask_file, options.request.sigma_file})) {
             return refused(*refusal);
         }
     }

@@ -2,9 +2,12 @@
 
 #include <filesystem>
 
+#include "inputs/input_files.h"
+#include "inputs/run_parameters.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
+#include "tools/compare/input_digest.h"
 #include "tools/compare/number_text.h"
 #include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
@@ -44,14 +47,25 @@ std::string number(double value) {
     return shortest_text(value);
 }
 
-// The file `name` in `dir` when the directory holds one; else nothing.
-std::string present_file(const std::string& dir, const std::string& name) {
-    if (name.empty()) {
-        return "";
-    }
+enum class OptionFile {
+    absent,
+    regular,
+    not_regular,  // a dangling link, FIFO, device or directory
+};
+
+std::filesystem::path file_path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+// What the directory holds under an option file's name. The kind is asked
+// without opening anything: a FIFO opened for reading waits for a writer.
+OptionFile option_file(const std::string& path) {
     std::error_code ignored;
-    const std::string path = dir + name;
-    return std::filesystem::is_regular_file(path, ignored) ? path : "";
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file_path(path), ignored))) {
+        return OptionFile::absent;
+    }
+    return std::filesystem::is_regular_file(file_path(path), ignored) ? OptionFile::regular
+                                                                      : OptionFile::not_regular;
 }
 
 template <typename Real>
@@ -101,7 +115,10 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
             {"integral", float64, "", "the integral the run appends to the summary page"},
             {"normalised_by", float64, "", "maximum the observed fluxes were divided by"},
         });
+    const TableColumn digest_column = {"input_sha256", string, "",
+                                       "SHA-256 of the directory's files that decide the row"};
     if (!options.fit) {
+        columns.push_back(digest_column);
         return columns;
     }
     for (std::int32_t set = 1; set <= weight_columns; ++set) {
@@ -129,14 +146,50 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
             {"rank", int64, "", "rank of the fit"},
             {"chi2_before", float64, "", "chi-squared with the weights of synthesis.txt"},
         });
+    columns.push_back(digest_column);
     return columns;
 }
 
-SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
+std::string survey_input_digest(const std::string& dir, const SurveyOptions& options) {
+    std::vector<std::string> names = input_file_names(max_component_sets);
+    for (const std::string* name : {&options.mask_name, &options.sigma_name}) {
+        if (!name->empty()) {
+            names.push_back(*name);
+        }
+    }
+    return files_digest(platform::directory_path(dir), names);
+}
+
+SurveyRow failed_survey_row(const std::string& dir, const SurveyOptions& options,
+                            std::string_view status, const std::string& message) {
+    const std::vector<TableColumn> columns = survey_columns(options);
+    RowCells cells(columns);
+    cells.set("directory", dir);
+    cells.set("status", std::string(status));
+    cells.set("message", message);
+    return {false, cells.take()};
+}
+
+std::uintmax_t survey_option_bytes(const std::string& dir, const SurveyOptions& options) {
+    std::uintmax_t bytes = 0;
+    for (const std::string* name : {&options.mask_name, &options.sigma_name}) {
+        const std::string path = platform::directory_path(dir) + *name;
+        std::error_code failed;
+        if (!name->empty() && option_file(path) == OptionFile::regular) {
+            const std::uintmax_t size = std::filesystem::file_size(file_path(path), failed);
+            bytes += failed ? 0 : size;
+        }
+    }
+    return bytes;
+}
+
+SurveyRow survey_row(const std::string& dir, const SurveyOptions& options,
+                     const std::string& digest) {
     const std::vector<TableColumn> columns = survey_columns(options);
     RowCells cells(columns);
     SurveyRow row;
     cells.set("directory", dir);
+    cells.set("input_sha256", digest);
     const auto finish = [&](std::string_view status, const std::string& message) {
         row.ok = status == "ok";
         cells.set("status", std::string(status));
@@ -147,13 +200,29 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
 
     ComparisonRequest request;
     request.dir = platform::directory_path(dir);
-    request.mask_file = present_file(request.dir, options.mask_name);
-    request.sigma_file = present_file(request.dir, options.sigma_name);
-    if (!options.mask_name.empty()) {
-        cells.set("mask", std::string(boolean_cell(!request.mask_file.empty())));
-    }
-    if (!options.sigma_name.empty()) {
-        cells.set("sigma", std::string(boolean_cell(!request.sigma_file.empty())));
+    const struct {
+        const std::string& name;
+        std::string& file;
+        std::string_view column;
+        RefusalKind refusal;
+    } option_files[] = {
+        {options.mask_name, request.mask_file, "mask", RefusalKind::mask_file},
+        {options.sigma_name, request.sigma_file, "sigma", RefusalKind::sigma_file},
+    };
+    for (const auto& option : option_files) {
+        if (option.name.empty()) {
+            continue;
+        }
+        const std::string path = request.dir + option.name;
+        const OptionFile kind = option_file(path);
+        if (kind == OptionFile::not_regular) {
+            return finish(refusal_name(option.refusal),
+                          path +
+                              " is not a regular file (a dangling link, FIFO, device or "
+                              "directory); it is not read");
+        }
+        option.file = kind == OptionFile::regular ? path : "";
+        cells.set(option.column, std::string(boolean_cell(kind == OptionFile::regular)));
     }
     Comparison comparison;
     if (auto refusal = load_comparison(request, comparison)) {

@@ -138,7 +138,9 @@ std::string yaml_number(std::string_view text) {
     return std::string(text);
 }
 
-std::string ecsv_text(const Table& table) {
+namespace {
+
+std::string ecsv_head_text(const Table& table) {
     std::string out = "# %ECSV 1.0\n# ---\n# datatype:\n";
     for (const TableColumn& column : table.columns) {
         out += "# - {name: " + yaml_scalar(column.name);
@@ -173,23 +175,67 @@ std::string ecsv_text(const Table& table) {
         names.push_back(column.name);
     }
     put_row(out, names, ' ', ecsv_cell);
-    for (const std::vector<std::string>& row : table.rows) {
-        put_row(out, row, ' ', ecsv_cell);
-    }
     return out;
 }
 
-std::string csv_text(const Table& table) {
+std::string csv_head_text(const Table& table) {
     std::string out;
     std::vector<std::string> names;
     for (const TableColumn& column : table.columns) {
         names.push_back(column.name);
     }
     put_row(out, names, ',', csv_cell);
-    for (const std::vector<std::string>& row : table.rows) {
-        put_row(out, row, ',', csv_cell);
-    }
     return out;
+}
+
+}  // namespace
+
+std::string ecsv_text(const Table& table) {
+    return table_text(table, TableFormat::ecsv);
+}
+
+std::string csv_text(const Table& table) {
+    return table_text(table, TableFormat::csv);
+}
+
+std::optional<std::vector<std::string>> ecsv_row_cells(std::string_view line) {
+    std::vector<std::string> cells;
+    std::size_t at = 0;
+    for (;;) {
+        std::string cell;
+        if (at < line.size() && line[at] == '"') {
+            for (++at;; ++at) {
+                if (at >= line.size()) {
+                    return std::nullopt;
+                }
+                if (line[at] == '"') {
+                    if (at + 1 < line.size() && line[at + 1] == '"') {
+                        cell += '"';
+                        ++at;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                cell += line[at];
+            }
+        } else {
+            const std::size_t end = std::min(line.find(' ', at), line.size());
+            cell = line.substr(at, end - at);
+            if (cell.find('"') != std::string::npos) {
+                return std::nullopt;
+            }
+            at = end;
+        }
+        cells.push_back(std::move(cell));
+        if (at == line.size()) {
+            return cells;
+        }
+        if (line[at] != ' ') {
+            return std::nullopt;
+        }
+        ++at;
+    }
 }
 
 std::optional<TableFormat> table_format(std::string_view output) {
@@ -205,8 +251,26 @@ std::optional<TableFormat> table_format(std::string_view output) {
     return std::nullopt;
 }
 
+std::string table_head_text(const Table& table, TableFormat format) {
+    return format == TableFormat::ecsv ? ecsv_head_text(table) : csv_head_text(table);
+}
+
+std::string table_row_text(const std::vector<std::string>& cells, TableFormat format) {
+    std::string out;
+    if (format == TableFormat::ecsv) {
+        put_row(out, cells, ' ', ecsv_cell);
+    } else {
+        put_row(out, cells, ',', csv_cell);
+    }
+    return out;
+}
+
 std::string table_text(const Table& table, TableFormat format) {
-    return format == TableFormat::ecsv ? ecsv_text(table) : csv_text(table);
+    std::string out = table_head_text(table, format);
+    for (const std::vector<std::string>& row : table.rows) {
+        out += table_row_text(row, format);
+    }
+    return out;
 }
 
 }  // namespace linesynth::tools

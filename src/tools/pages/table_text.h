@@ -71,6 +71,13 @@ std::string yaml_number(std::string_view text);
 std::string ecsv_text(const Table& table);
 std::string csv_text(const Table& table);
 
+// The cells of one ECSV row line (without its line end) as they were before
+// ecsv_text wrote them; nothing when the line is not such a row (a quote
+// left open, a quote inside a plain cell):
+//   "a \"b c\" \"\" \"say \"\"x\"\"\"" -> {"a", "b c", "", "say \"x\""}
+//   "a \"b" -> nothing
+std::optional<std::vector<std::string>> ecsv_row_cells(std::string_view line);
+
 enum class TableFormat {
     csv,
     ecsv,
@@ -82,5 +89,11 @@ std::optional<TableFormat> table_format(std::string_view output);
 
 // The table in that format.
 std::string table_text(const Table& table, TableFormat format);
+
+// A table written a row at a time (for tables too large to hold as cells):
+// table_text(table, format) is table_head_text of the table without its rows
+// followed by table_row_text of each row.
+std::string table_head_text(const Table& table, TableFormat format);
+std::string table_row_text(const std::vector<std::string>& cells, TableFormat format);
 
 }  // namespace linesynth::tools
