@@ -87,6 +87,16 @@ void open_file(TextUnit& unit, const std::string& path, Access access, platform:
     attach_reader(unit.reader, path, opened.handle);
 }
 
+void open_output(TextUnit& unit, const std::string& path, Output output, Access access) {
+    if (output == Output::files) {
+        open_file(unit, path, access);
+        return;
+    }
+    unit.path = path;
+    unit.rehearsal = true;
+    unit.record = RecordState{};
+}
+
 void close_file(TextUnit& unit) {
     if (!unit.file) {
         return;
@@ -98,6 +108,9 @@ void close_file(TextUnit& unit) {
 }
 
 void write_bytes(TextUnit& unit, std::string_view bytes) {
+    if (unit.rehearsal) [[unlikely]] {
+        return;
+    }
     if (!unit.written) {
         if (!unit.writable) {
             fail_file(Failure::write_denied, "WRITE", unit.path);

@@ -102,6 +102,7 @@ TEST(HeaderExamples, MarkupEscaping) {
          "a\xEF\xBF\xBD"
          "b"},
         {"\t\n\r", "\t\n\r"},
+        {"\xEF\xBF\xBE", "\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -392,6 +393,11 @@ TEST(HeaderExamples, TableTextOneLineTextReplacesWhatNoTableCellHolds) {
         {"\xC2\x85", "\xEF\xBF\xBD"},
         {"\xC2\xA0", "\xC2\xA0"},
         {"\x7F", "\xEF\xBF\xBD"},
+        {"a\xE2\x80\xA8"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"\xEF\xBF\xBF", "\xEF\xBF\xBD"},
     };
     for (const TextRow& row : rows) {
         SCOPED_TRACE(row.input);

@@ -17,13 +17,17 @@ CommandOutput refused(const std::string& reason) {
     return {1, "", std::string(program_name) + ": " + reason + "\n"};
 }
 
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place) {
+CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place,
+                      RunOutcome run) {
     CommandOutput output = refused(reason);
     if (json) {
         nlohmann::json error;
         error["message"] = reason;
         error["file"] = place.file.empty() ? nlohmann::json(nullptr) : nlohmann::json(place.file);
         error["record"] = place.record > 0 ? nlohmann::json(place.record) : nlohmann::json(nullptr);
+        if (run != RunOutcome::unknown) {
+            error["run"] = run_outcome_name(run);
+        }
         output.out = nlohmann::json{{"error", error}}.dump() + "\n";
     }
     return output;
@@ -33,7 +37,7 @@ CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
     RefusalPlace place;
     if (auto reason = load_comparison(options.request, comparison, &place)) {
-        return refused(*reason, options.json, place);
+        return refused(*reason, options.json, place, comparison.run);
     }
     const FitStatistics stats = fit_statistics(comparison.rows);
     const ComparisonFigures figures = comparison_figures(comparison, stats);
@@ -58,7 +62,7 @@ CommandOutput run_fit(const CommandOptions& options) {
     Comparison comparison;
     RefusalPlace place;
     if (auto reason = load_comparison(options.request, comparison, &place)) {
-        return refused(*reason, options.json, place);
+        return refused(*reason, options.json, place, comparison.run);
     }
     FitOptions fit_options;
     fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;

@@ -51,7 +51,12 @@ inline CommandOutput with_status(CommandOutput output, int status) {
 
 // The same, and with `json` also the object on `out`:
 //   refused("no rows", true) -> out {"error":{"file":null,"message":"no rows","record":null}}
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {});
+// where a refused directory's run was followed, the object says how the run
+// itself ends ("completes", "stops" or "fails"):
+//   refused("no rows", true, {}, RunOutcome::completes)
+//     -> out {"error":{"file":null,"message":"no rows","record":null,"run":"completes"}}
+CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {},
+                      RunOutcome run = RunOutcome::unknown);
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

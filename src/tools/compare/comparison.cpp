@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "platform/whole_files.h"
+#include "stages/report_stage.h"
 #include "textio/record_reader.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
@@ -75,6 +76,15 @@ struct KindOf {
     Refusal operator()(const CountFailure&) const { return Refusal::too_large; }
 };
 
+// The run's own ending of a failure: the stops end with status 0, the rest
+// with the run-time error report (run/run_sequence.cpp).
+RunOutcome outcome_of(const RunFailure& failure) {
+    return std::holds_alternative<CalibrationFailure>(failure) ||
+                   std::holds_alternative<CountFailure>(failure)
+               ? RunOutcome::stops
+               : RunOutcome::fails;
+}
+
 }  // namespace
 
 std::string_view refusal_name(Refusal refusal) {
@@ -95,8 +105,26 @@ std::string_view refusal_name(Refusal refusal) {
             return "sigma_file";
         case Refusal::no_rows:
             return "no_rows";
+        case Refusal::run_stop:
+            return "run_stop";
+        case Refusal::run_error:
+            return "run_error";
     }
     return "failed";
+}
+
+std::string_view run_outcome_name(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::unknown:
+            break;
+        case RunOutcome::completes:
+            return "completes";
+        case RunOutcome::stops:
+            return "stops";
+        case RunOutcome::fails:
+            return "fails";
+    }
+    return "";
 }
 
 std::optional<std::string> load_comparison(const ComparisonRequest& request, Comparison& comparison,
@@ -127,6 +155,7 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
     if (const auto failure =
             compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
         comparison.refusal = std::visit(KindOf{}, *failure);
+        comparison.run = outcome_of(*failure);
         if (const auto* file = std::get_if<FileFailure>(&*failure)) {
             where = {file->file_name, file->record};
         } else if (const auto* count = std::get_if<CountFailure>(&*failure)) {
@@ -136,7 +165,22 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         }
         return failure_text(*failure);
     }
+    // The rest of the run, rehearsed: the tables and the integral, as the run
+    // computes and lays them out, so that every fault it would meet there
+    // (the wavelength pair, an overflow of a mapped value, a level or the
+    // integral) is met here at the same place.
     where = {};
+    if (const auto failure = report_stage(*comparison.data, request.dir, Output::rehearsal)) {
+        comparison.run = outcome_of(*failure);
+        if (const auto* stop = std::get_if<CalibrationFailure>(&*failure)) {
+            comparison.refusal = Refusal::run_stop;
+            return "the run stops at its reports: " +
+                   std::string(calibration_error_text(stop->conversion).stop_text);
+        }
+        comparison.refusal = Refusal::run_error;
+        return "the run ends at its reports: " + failure_text(*failure);
+    }
+    comparison.run = RunOutcome::completes;
     const RunData& data = *comparison.data;
     const std::int32_t rows =
         comparable_count(comparison.kept->observed_count, data.store->point_count);

@@ -33,11 +33,28 @@ enum class Refusal {
     too_large,       // more rows or component sets than the tables hold
     sigma_file,      // the sigma file is unreadable, short, or holds a bad sigma
     no_rows,         // no compared row is left
+    // The first stage passes, but the run would not complete its reports:
+    run_stop,   // it stops with a calibration error stop (wl_1 = wl_2 at the tables)
+    run_error,  // it ends with its run-time error report (a fault in the tables or the integral)
 };
 
 // The name a table shows for the kind:
 //   Refusal::input_file -> "input_file";  Refusal::no_rows -> "no_rows"
 std::string_view refusal_name(Refusal refusal);
+
+// How the run itself would end on the directory, as far as the companion
+// followed it; a refusal of the companion's own (a mask, sigmas, no compared
+// rows) can come with a run that completes.
+enum class RunOutcome {
+    unknown,    // refused before the run was followed (the mask or sigma file)
+    completes,  // the normal stop, after the tables and the summary record
+    stops,      // a stop with a report, exit status 0 (a calibration or count refused)
+    fails,      // the run-time error report, exit status 1
+};
+
+// The name the companion's JSON gives it:
+//   RunOutcome::completes -> "completes";  RunOutcome::unknown -> "" (not given)
+std::string_view run_outcome_name(RunOutcome outcome);
 
 struct Comparison {
     std::unique_ptr<RunData> data = std::make_unique<RunData>();
@@ -48,6 +65,7 @@ struct Comparison {
     std::vector<float> sigma;  // sigma(I) at [I - 1] for I = 1 to n; empty without a file
     std::vector<ComparedRow> rows;
     Refusal refusal = Refusal::none;  // set when load_comparison refuses
+    RunOutcome run = RunOutcome::unknown;
 };
 
 // The file a refusal is about and its record (line, counted from 1), when it
@@ -66,6 +84,11 @@ struct RefusalPlace {
 //   "/s/sigma.txt: count 300 does not cover the 400 compared rows"
 //   "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"
 //   "no compared rows left (observed count 400, point count 400, 400 rows masked)"
+// The run is then followed to its end, through its own report stage
+// rehearsed (nothing is written): a directory the run would not complete is
+// refused in the run's words, never given statistics:
+//   wl_1 = wl_2 -> "the run stops at its reports: ERROR ON TERENNING WAVE LENGTH INTO pixel"
+//   a weight of 1e6 -> "the run ends at its reports: floating-point error: overflow [M6104]"
 std::optional<std::string> load_comparison(const ComparisonRequest& request, Comparison& comparison,
                                            RefusalPlace* place = nullptr);
 
