@@ -6,10 +6,12 @@
 
 #include "platform/companion_start.h"
 #include "platform/file_names_windows.h"
+#include "platform/whole_files.h"
 
 namespace linesynth::platform {
 
 std::vector<std::string> start_companion(int argc, char** argv) {
+    guard_the_companion();
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (wide == nullptr) {

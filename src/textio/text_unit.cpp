@@ -20,6 +20,9 @@ Failure open_failure(platform::OpenFailure failure) {
             return Failure::open_too_many;
         case platform::OpenFailure::none:
         case platform::OpenFailure::invalid:
+        // Only the companion's read-only opening refuses a file that is not
+        // regular; it tells the user so itself (tools/compare).
+        case platform::OpenFailure::not_regular:
             break;
     }
     return Failure::open_invalid;

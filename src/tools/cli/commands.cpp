@@ -59,6 +59,16 @@ CommandOutput run_fit(const CommandOptions& options) {
             return refused(*reason, options.json, {options.request.dir, 0});
         }
     }
+    std::string completed;
+    if (options.write) {
+        const JournalOutcome journal = finish_interrupted_replacement(options.request.dir);
+        if (journal.refused) {
+            return refused(*journal.refused, options.json, {options.request.dir, 0});
+        }
+        if (!journal.done.empty()) {
+            completed = journal.done + "\n";
+        }
+    }
     Comparison comparison;
     RefusalPlace place;
     if (auto reason = load_comparison(options.request, comparison, &place)) {
@@ -77,6 +87,7 @@ CommandOutput run_fit(const CommandOptions& options) {
     const std::string weights_text = weights_file_text(result.weights);
 
     CommandOutput output;
+    output.err = completed;
     if (options.json) {
         nlohmann::json json;
         put_comparison_json(json, comparison, result.figures, options.request.dir, options.version);
@@ -85,7 +96,7 @@ CommandOutput run_fit(const CommandOptions& options) {
         output.out = json.dump() + "\n";
     } else {
         output.out = weights_text;
-        output.err = fit_text(result, fit_options);
+        output.err += fit_text(result, fit_options);
     }
     if (options.write && result.worse) {
         return refused("the fitted weights give chi-squared " + shortest_text(result.chi2_after) +
@@ -104,6 +115,7 @@ CommandOutput run_fit(const CommandOptions& options) {
         if (auto reason = replace_data_files(options.request.dir, files, replaced)) {
             return refused(*reason, options.json);
         }
+        output.replaced = true;
         if (!options.json) {
             for (const ReplacedFile& file : replaced) {
                 output.err += file.name + " replaced; the old file is " + file.backup + "\n";

@@ -36,7 +36,14 @@ struct CommandOutput {
     int status = 0;
     std::string out;
     std::string err;
+    // Files were replaced (fit --write): a failure to print what was done
+    // must not read as "nothing was written" (status 1), see replaced_status.
+    bool replaced = false;
 };
+
+// The exit status of a command whose files were replaced but whose report to
+// standard output could not be written.
+inline constexpr int replaced_status = 3;
 
 // A refusal: status 1 and the reason on `err` after the program's name:
 //   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}

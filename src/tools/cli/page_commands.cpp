@@ -14,6 +14,7 @@
 #include "tools/compare/failure_text.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/weight_fit.h"
+#include "tools/fit/weights_file.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -147,14 +148,15 @@ std::vector<std::pair<std::string, std::string>> input_files(const std::string& 
 
 // Every file of the data directory that either program reads or writes: the
 // inputs of a run with the most sets, the tables and the summary page the
-// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
-// Windows lock file of fit --write.
+// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), the
+// Windows lock file and the journal of fit --write.
 std::vector<std::string> data_file_names() {
     std::vector<std::string> names = input_file_names(max_component_sets);
     for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
         names.emplace_back(output);
     }
     names.emplace_back(platform::lock_file_name);
+    names.emplace_back(journal_file_name);
     return names;
 }
 

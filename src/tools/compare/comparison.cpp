@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "platform/platform.h"
 #include "platform/whole_files.h"
 #include "stages/report_stage.h"
 #include "textio/record_reader.h"
@@ -158,6 +159,10 @@ std::optional<std::string> load_comparison(const ComparisonRequest& request, Com
         comparison.run = outcome_of(*failure);
         if (const auto* file = std::get_if<FileFailure>(&*failure)) {
             where = {file->file_name, file->record};
+            if (file->statement == "OPEN" && platform::is_irregular(file->file_name)) {
+                return file->file_name +
+                       " is not a regular file (a FIFO, device or directory); it is not read";
+            }
         } else if (const auto* count = std::get_if<CountFailure>(&*failure)) {
             where = {count->file_name, 0};
         } else {
