@@ -14,6 +14,6 @@ cmake --build "$build" -j2 --target linesynth-tools linesynth_make_large_data >/
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/bench/linesynth_make_large_data" "$work/data" 6563
-"$build/src/tools/linesynth-tools" explore --dir "$work/data" --fit --scale -o "$work/explore.html"
+"$build/bin/linesynth-tools" explore --dir "$work/data" --fit --scale -o "$work/explore.html"
 "$root/tests/explore/install_puppeteer.sh" "$root/build/npm-explore"
 node "$root/bench/explore_redraw.js" "$work/explore.html" "$root/build/npm-explore/node_modules"

@@ -66,8 +66,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DLINESYNTH_BUILD_TESTS=OFF -DLINESYNTH_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target linesynth linesynth-tools linesynth_make_large_data \
   linesynth_io_floor linesynth_peak_rss >/dev/null
-program="$build/linesynth"
-tools="$build/src/tools/linesynth-tools"
+program="$build/bin/linesynth"
+tools="$build/bin/linesynth-tools"
 floor="$build/bench/linesynth_io_floor"
 peak_rss="$build/bench/linesynth_peak_rss"
 

@@ -4,12 +4,14 @@
 # the folders of LAYERS up to TOOLS_BASE and the tools/ folders before its own.
 # Called by the include_order test:
 #   cmake -DSOURCE_DIR=src "-DLAYERS=platform;base;..." -DTOOLS_BASE=stages
-#         "-DTOOLS_LAYERS=compare;fit;pages;cli" -P CheckIncludeOrder.cmake
+#         "-DTOOLS_LAYERS=files;compare;fit;pages;cli" -P CheckIncludeOrder.cmake
 #   textio/text_unit.cpp including "base/run_end.h"          -> fine (base is below textio)
 #   inputs/spectrum_files.h including "reports/scales.h"       -> fails (reports is above inputs)
 #   tools/fit/weight_fit.h including "tools/compare/mask.h"    -> fine (compare is below fit)
 #   tools/compare/mask.cpp including "tools/pages/svg_plot.h"  -> fails (pages is above compare)
 #   tools/cli/commands.cpp including "dialogue/stops.h"        -> fails (above stages)
+#   tools/files/whole_files.cpp including "platform/platform.h" -> fine (platform is below)
+#   textio/console.cpp including "tools/files/whole_files.h"   -> fails (the companion's room)
 list(FIND LAYERS "${TOOLS_BASE}" tools_base_rank)
 list(LENGTH LAYERS layer_count)
 # One ranking for both: the run's folders by their place in LAYERS, the

@@ -21,13 +21,28 @@ function(linesynth_strict_warnings target)
   endif()
 endfunction()
 
-# linesynth_add_test(NAME source...): one GoogleTest executable, registered
-# with CTest test by test.
+# linesynth_add_test(NAME [END_TO_END] source...): one GoogleTest executable,
+# registered with CTest test by test. Its tests carry the label "unit", and
+# the target unit-tests builds it, unless END_TO_END says that they start the
+# programs (label "e2e"): the quick check before a commit
+# (cmake --workflow --preset unit) builds and runs only the unit tests.
 function(linesynth_add_test name)
-  add_executable(${name} ${ARGN})
+  cmake_parse_arguments(PARSE_ARGV 1 test "END_TO_END" "" "")
+  add_executable(${name} ${test_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE linesynth_run linesynth_test_support GTest::gtest_main)
   linesynth_strict_warnings(${name})
+  if(test_END_TO_END)
+    set(label e2e)
+    add_dependencies(${name} linesynth)
+  else()
+    set(label unit)
+    if(NOT TARGET unit-tests)
+      add_custom_target(unit-tests)
+    endif()
+    add_dependencies(unit-tests ${name})
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    DISCOVERY_TIMEOUT 60)
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${label})
 endfunction()

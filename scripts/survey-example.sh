@@ -22,8 +22,8 @@ if [[ -z "${LINESYNTH:-}" || -z "${LINESYNTH_TOOLS:-}" ]]; then
   need_packages "${build_packages[@]}" "parallel:parallel" "python3:python3"
   cmake --preset release >/dev/null
   cmake --build --preset release --target linesynth linesynth-tools
-  LINESYNTH=$PWD/build/release/linesynth
-  LINESYNTH_TOOLS=$PWD/build/release/src/tools/linesynth-tools
+  LINESYNTH=$PWD/build/release/bin/linesynth
+  LINESYNTH_TOOLS=$PWD/build/release/bin/linesynth-tools
 else
   need_packages "parallel:parallel" "python3:python3"
 fi

@@ -30,6 +30,8 @@ need_packages "${build_packages[@]}" \
   "node:nodejs" \
   "npm:npm" \
   "parallel:parallel" \
+  "/usr/sbin/slurmctld:slurm-wlm" \
+  "/usr/sbin/munged:munge" \
   "/usr/lib/python3/dist-packages/astropy:python3-astropy" \
   "x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix" \
   "wine:wine"
@@ -39,6 +41,8 @@ export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 # In this run no check may skip for want of a program.
 export LINESYNTH_REQUIRE_WINE=1 LINESYNTH_REQUIRE_CHROMIUM=1 LINESYNTH_REQUIRE_ASTROPY=1
+# The Slurm survey script runs on a cluster of one node that its test starts.
+export LINESYNTH_REQUIRE_SLURM=1
 
 step() {
   echo

@@ -146,7 +146,8 @@ TEST(Compared, AMaskedRangeRemovesExactlyItsRows) {
         write_file(data.dir.file("mask.txt"), row.mask);
         ComparisonRequest request{data.dir.dir_with_separator(), data.dir.file("mask.txt"), ""};
         Comparison comparison;
-        ASSERT_EQ(load_comparison(request, comparison), std::nullopt);
+        const std::optional<Refusal> refusal = load_comparison(request, comparison);
+        ASSERT_FALSE(refusal) << refusal->text;
         std::vector<std::int32_t> kept;
         for (const ComparedRow& compared : comparison.rows) {
             kept.push_back(compared.index);

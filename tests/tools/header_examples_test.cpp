@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/cli/commands.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/goodness.h"
 #include "tools/compare/mask.h"
@@ -319,6 +320,33 @@ TEST(HeaderExamples, FailureText) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(failure_text(row.failure), row.text);
+    }
+}
+
+// tools/compare/refusal.h and tools/cli/commands.h
+TEST(HeaderExamples, RefusalLineAndErrorObject) {
+    const struct {
+        Refusal refusal;
+        std::string kind;
+        std::string json;  // on `out` with --json
+    } rows[] = {
+        {{RefusalKind::no_rows, "", 0, "no rows"},
+         "no_rows",
+         R"({"error":{"file":null,"message":"no rows","record":null}})"},
+        {{RefusalKind::mask_file, "/m", 4, "/m, line 4: bad"},
+         "mask_file",
+         R"({"error":{"file":"/m","message":"/m, line 4: bad","record":4}})"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusal.text);
+        EXPECT_EQ(refusal_name(row.refusal.kind), row.kind);
+        const CommandOutput text = refused(row.refusal);
+        EXPECT_EQ(text.status, 1);
+        EXPECT_EQ(text.out, "");
+        EXPECT_EQ(text.err, "linesynth-tools: " + row.refusal.text + "\n");
+        const CommandOutput json = refused(row.refusal, true);
+        EXPECT_EQ(json.err, text.err);
+        EXPECT_EQ(json.out, row.json + "\n");
     }
 }
 

@@ -13,31 +13,31 @@
 
 namespace linesynth::tools {
 
-CommandOutput refused(const std::string& reason) {
-    return {1, "", std::string(program_name) + ": " + reason + "\n"};
-}
-
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place,
-                      RunOutcome run) {
-    CommandOutput output = refused(reason);
+CommandOutput refused(const Refusal& refusal, bool json) {
+    CommandOutput output{1, "", std::string(program_name) + ": " + refusal.text + "\n"};
     if (json) {
         nlohmann::json error;
-        error["message"] = reason;
-        error["file"] = place.file.empty() ? nlohmann::json(nullptr) : nlohmann::json(place.file);
-        error["record"] = place.record > 0 ? nlohmann::json(place.record) : nlohmann::json(nullptr);
-        if (run != RunOutcome::unknown) {
-            error["run"] = run_outcome_name(run);
+        error["message"] = refusal.text;
+        error["file"] =
+            refusal.file.empty() ? nlohmann::json(nullptr) : nlohmann::json(refusal.file);
+        error["record"] =
+            refusal.record > 0 ? nlohmann::json(refusal.record) : nlohmann::json(nullptr);
+        if (refusal.run != RunOutcome::unknown) {
+            error["run"] = run_outcome_name(refusal.run);
         }
         output.out = nlohmann::json{{"error", error}}.dump() + "\n";
     }
     return output;
 }
 
+CommandOutput refused(const std::string& reason) {
+    return refused(Refusal{RefusalKind::command, {}, 0, reason});
+}
+
 CommandOutput run_stats(const CommandOptions& options) {
     Comparison comparison;
-    RefusalPlace place;
-    if (auto reason = load_comparison(options.request, comparison, &place)) {
-        return refused(*reason, options.json, place, comparison.run);
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refused(*refusal, options.json);
     }
     const FitStatistics stats = fit_statistics(comparison.rows);
     const ComparisonFigures figures = comparison_figures(comparison, stats);
@@ -50,29 +50,64 @@ CommandOutput run_stats(const CommandOptions& options) {
     return {0, stats_text(stats, figures), ""};
 }
 
+namespace {
+
+// fit --write: the fitted weights (with --scale also the scale) replace the
+// data files, both or neither, unless they are worse than the current ones.
+// Without --json the backups are listed on `err`.
+std::optional<Refusal> write_fit(const CommandOptions& options, const FitResult& result,
+                                 const std::string& weights_text, std::string& err,
+                                 bool& output_replaced) {
+    if (result.worse) {
+        return Refusal{RefusalKind::fit,
+                       {},
+                       0,
+                       "the fitted weights give chi-squared " + shortest_text(result.chi2_after) +
+                           ", above the current " + shortest_text(result.before.chi2) + "; " +
+                           weights_file_name + " is left as it is"};
+    }
+    std::vector<NewDataFile> files = {{weights_file_name, weights_text}};
+    if (result.scale) {
+        files.push_back(
+            {scale_file_name, scale_file_text(result.scale->ref_a, result.scale->ref_b)});
+    }
+    std::vector<ReplacedFile> replaced;
+    if (auto refusal = replace_data_files(options.request.dir, files, replaced)) {
+        return refusal;
+    }
+    output_replaced = true;
+    if (!options.json) {
+        for (const ReplacedFile& file : replaced) {
+            err += file.name + " replaced; the old file is " + file.backup + "\n";
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 CommandOutput run_fit(const CommandOptions& options) {
     // A writer holds the directory from before its first reading to after
     // its last rename: two never interleave, and none loses the other's work.
     platform::DirectoryLock lock;
     if (options.write) {
-        if (auto reason = lock_data_directory(options.request.dir, options.wait, lock)) {
-            return refused(*reason, options.json, {options.request.dir, 0});
+        if (auto refusal = lock_data_directory(options.request.dir, options.wait, lock)) {
+            return refused(*refusal, options.json);
         }
     }
     std::string completed;
     if (options.write) {
-        const JournalOutcome journal = finish_interrupted_replacement(options.request.dir);
+        JournalOutcome journal = finish_interrupted_replacement(options.request.dir);
         if (journal.refused) {
-            return refused(*journal.refused, options.json, {options.request.dir, 0});
+            return refused(*journal.refused, options.json);
         }
         if (!journal.done.empty()) {
             completed = journal.done + "\n";
         }
     }
     Comparison comparison;
-    RefusalPlace place;
-    if (auto reason = load_comparison(options.request, comparison, &place)) {
-        return refused(*reason, options.json, place, comparison.run);
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refused(*refusal, options.json);
     }
     FitOptions fit_options;
     fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
@@ -81,8 +116,8 @@ CommandOutput run_fit(const CommandOptions& options) {
     fit_options.seed = options.seed;
     fit_options.progress = options.progress;
     FitResult result;
-    if (auto reason = fit_comparison(comparison, options.request.dir, fit_options, result)) {
-        return refused(*reason, options.json);
+    if (auto refusal = fit_comparison(comparison, options.request.dir, fit_options, result)) {
+        return refused(*refusal, options.json);
     }
     const std::string weights_text = weights_file_text(result.weights);
 
@@ -98,28 +133,9 @@ CommandOutput run_fit(const CommandOptions& options) {
         output.out = weights_text;
         output.err += fit_text(result, fit_options);
     }
-    if (options.write && result.worse) {
-        return refused("the fitted weights give chi-squared " + shortest_text(result.chi2_after) +
-                           ", above the current " + shortest_text(result.before.chi2) + "; " +
-                           weights_file_name + " is left as it is",
-                       options.json);
-    }
     if (options.write) {
-        // The weights and the scale belong together: both files or neither.
-        std::vector<NewDataFile> files = {{weights_file_name, weights_text}};
-        if (result.scale) {
-            files.push_back(
-                {scale_file_name, scale_file_text(result.scale->ref_a, result.scale->ref_b)});
-        }
-        std::vector<ReplacedFile> replaced;
-        if (auto reason = replace_data_files(options.request.dir, files, replaced)) {
-            return refused(*reason, options.json);
-        }
-        output.replaced = true;
-        if (!options.json) {
-            for (const ReplacedFile& file : replaced) {
-                output.err += file.name + " replaced; the old file is " + file.backup + "\n";
-            }
+        if (auto refusal = write_fit(options, result, weights_text, output.err, output.replaced)) {
+            return refused(*refusal, options.json);
         }
     }
     return output;

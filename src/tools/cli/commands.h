@@ -45,7 +45,19 @@ struct CommandOutput {
 // standard output could not be written.
 inline constexpr int replaced_status = 3;
 
-// A refusal: status 1 and the reason on `err` after the program's name:
+// A refusal: status 1 and its text on `err` after the program's name, and
+// with `json` also the error object on `out`. The one place both are made:
+//   {no_rows, "", 0, "no rows"} -> {1, "", "linesynth-tools: no rows\n"}
+//   {no_rows, "", 0, "no rows"}, json
+//     -> out {"error":{"file":null,"message":"no rows","record":null}}
+//   {mask_file, "/m", 4, "/m, line 4: bad"}, json
+//     -> out {"error":{"file":"/m","message":"/m, line 4: bad","record":4}}
+// Where the run was followed, the object also says how the run itself ends:
+//   {no_rows, "", 0, "no rows", RunOutcome::completes}, json
+//     -> out {"error":{"file":null,"message":"no rows","record":null,"run":"completes"}}
+CommandOutput refused(const Refusal& refusal, bool json = false);
+
+// A refusal of the command's own, with no file:
 //   refused("no rows") -> {1, "", "linesynth-tools: no rows\n"}
 CommandOutput refused(const std::string& reason);
 
@@ -55,15 +67,6 @@ inline CommandOutput with_status(CommandOutput output, int status) {
     output.status = status;
     return output;
 }
-
-// The same, and with `json` also the object on `out`:
-//   refused("no rows", true) -> out {"error":{"file":null,"message":"no rows","record":null}}
-// where a refused directory's run was followed, the object says how the run
-// itself ends ("completes", "stops" or "fails"):
-//   refused("no rows", true, {}, RunOutcome::completes)
-//     -> out {"error":{"file":null,"message":"no rows","record":null,"run":"completes"}}
-CommandOutput refused(const std::string& reason, bool json, const RefusalPlace& place = {},
-                      RunOutcome run = RunOutcome::unknown);
 
 // The statistics of the run's own synthetic spectrum against the observed one.
 CommandOutput run_stats(const CommandOptions& options);

@@ -9,10 +9,10 @@
 #include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "inputs/spectrum_files.h"
-#include "platform/digest.h"
-#include "platform/whole_files.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/failure_text.h"
+#include "tools/files/digest.h"
+#include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/weight_fit.h"
 #include "tools/fit/weights_file.h"
@@ -188,7 +188,7 @@ bool is_or_extends(const std::string& name, const std::string& protected_name) {
 // file of the data directory (inputs, tables, the summary page), nor one of
 // their backups or temporaries, nor the mask or sigma file, nor any of these
 // under another name (a link). Checked before any work.
-std::optional<std::string> refused_output(const PageOptions& options) {
+std::optional<Refusal> refused_output(const PageOptions& options) {
     const std::filesystem::path output = file_path(options.output);
     const std::string name = file_name_of(output);
     std::filesystem::path parent = output.parent_path();
@@ -197,9 +197,12 @@ std::optional<std::string> refused_output(const PageOptions& options) {
         return std::filesystem::equivalent(parent.empty() ? "." : parent,
                                            dir.empty() ? file_path(".") : file_path(dir), ignored);
     };
-    const std::string refusal = options.output +
-                                " is a file that linesynth or linesynth-tools reads or writes; "
-                                "the output needs a name of its own";
+    const Refusal refusal{RefusalKind::output,
+                          {},
+                          0,
+                          options.output +
+                              " is a file that linesynth or linesynth-tools reads or writes; "
+                              "the output needs a name of its own"};
     if (same_directory(options.request.dir)) {
         for (const std::string& data_name : data_file_names()) {
             if (is_or_extends(name, data_name)) {
@@ -231,30 +234,30 @@ std::optional<std::string> refused_output(const PageOptions& options) {
     return std::nullopt;
 }
 
-std::optional<std::string> write_output(const std::string& path, std::string_view bytes) {
+std::optional<Refusal> write_output(const std::string& path, std::string_view bytes) {
     if (const platform::FileOutcome outcome = platform::replace_file(path, bytes)) {
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::output, {}, 0, platform::fault_text(outcome)};
     }
     return std::nullopt;
 }
 
 // Refuses an output that would replace a file either program uses (before
 // any work), loads the comparison, and runs the fit when asked.
-std::optional<std::string> load_drawn(const PageOptions& options, Drawn& drawn) {
-    if (auto reason = refused_output(options)) {
-        return reason;
+std::optional<Refusal> load_drawn(const PageOptions& options, Drawn& drawn) {
+    if (auto refusal = refused_output(options)) {
+        return refusal;
     }
     Comparison& comparison = drawn.comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return reason;
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refusal;
     }
     if (options.fit) {
         FitOptions fit;
         fit.mode = options.free ? FitMode::free : FitMode::non_negative;
         fit.scale = options.scale;
-        if (auto reason =
+        if (auto refusal =
                 fit_comparison(comparison, options.request.dir, fit, drawn.fit.emplace())) {
-            return reason;
+            return refusal;
         }
     }
     return std::nullopt;
@@ -305,15 +308,15 @@ ExploreData explore_data(const Comparison& comparison) {
 
 // The size and digest of each file the comparison read, in the order the run
 // reads them, then the mask and sigma files as they were read.
-std::optional<std::string> digest_files(const PageOptions& options, const Comparison& comparison,
-                                        std::vector<ReportFile>& files) {
+std::optional<Refusal> digest_files(const PageOptions& options, const Comparison& comparison,
+                                    std::vector<ReportFile>& files) {
     std::vector<std::pair<std::string, std::string>> listed;  // (name shown, bytes)
     for (const auto& [name, path] :
          input_files(options.request.dir, comparison.data->parameters.set_count)) {
         std::string bytes;
         if (const platform::FileOutcome outcome =
                 platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), bytes)) {
-            return platform::fault_text(outcome);
+            return Refusal{RefusalKind::input_file, {}, 0, platform::fault_text(outcome)};
         }
         listed.emplace_back(name, std::move(bytes));
     }
@@ -326,7 +329,7 @@ std::optional<std::string> digest_files(const PageOptions& options, const Compar
     for (const auto& [name, bytes] : listed) {
         const auto digest = platform::digest_bytes(bytes);
         if (!digest) {
-            return "cannot compute the digest of " + name;
+            return Refusal{RefusalKind::input_file, {}, 0, "cannot compute the digest of " + name};
         }
         files.push_back({name, digest->size, hexadecimal(digest->sha256)});
     }
@@ -337,19 +340,19 @@ std::optional<std::string> digest_files(const PageOptions& options, const Compar
 
 CommandOutput run_plot(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
-    if (auto reason = write_output(options.output, plot_svg(plot_data(options, drawn)))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, plot_svg(plot_data(options, drawn)))) {
+        return refused(*refusal);
     }
     return {};
 }
 
 CommandOutput run_report(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
     const Comparison& comparison = drawn.comparison;
     const RunData& data = *comparison.data;
@@ -393,12 +396,12 @@ CommandOutput run_report(const PageOptions& options) {
     report.norm_b = data.store->norm_b;
     report.normalised = observed_is_normalised(*data.store);
     report.max_observed = data.store->max_observed;
-    if (auto reason = digest_files(options, comparison, report.files)) {
-        return refused(*reason);
+    if (auto refusal = digest_files(options, comparison, report.files)) {
+        return refused(*refusal);
     }
     report.version = options.version;
-    if (auto reason = write_output(options.output, report_page(report))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, report_page(report))) {
+        return refused(*refusal);
     }
     return {};
 }
@@ -407,8 +410,8 @@ CommandOutput run_report(const PageOptions& options) {
 // runs it with the weights kept non-negative, as explore has no --free.
 CommandOutput run_explore(const PageOptions& options) {
     Drawn drawn;
-    if (auto reason = load_drawn(options, drawn)) {
-        return refused(*reason);
+    if (auto refusal = load_drawn(options, drawn)) {
+        return refused(*refusal);
     }
     ExploreData page = explore_data(drawn.comparison);
     if (drawn.fit) {
@@ -419,8 +422,8 @@ CommandOutput run_explore(const PageOptions& options) {
     }
     page.scale = options.scale;
     page.version = options.version;
-    if (auto reason = write_output(options.output, explore_page(page))) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, explore_page(page))) {
+        return refused(*refusal);
     }
     return {};
 }
@@ -432,13 +435,13 @@ CommandOutput run_export(const PageOptions& options) {
                            2);
     }
     if (!options.output.empty()) {
-        if (auto reason = refused_output(options)) {
-            return refused(*reason);
+        if (auto refusal = refused_output(options)) {
+            return refused(*refusal);
         }
     }
     Comparison comparison;
-    if (auto reason = load_comparison(options.request, comparison)) {
-        return refused(*reason);
+    if (auto refusal = load_comparison(options.request, comparison)) {
+        return refused(*refusal);
     }
     const RunData& data = *comparison.data;
     // Every comparable row, the masked ones included: the table marks them.
@@ -448,18 +451,19 @@ CommandOutput run_export(const PageOptions& options) {
     std::vector<ComparedRow> fitted;
     if (options.fit) {
         SuggestedFit suggested;
-        if (auto reason = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                          suggested)) {
-            return refused(*reason);
+        if (auto refusal = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
+                                           suggested)) {
+            return refused(*refusal);
         }
         if (const auto failure = rebuilt_rows(data, *comparison.kept, suggested.weights,
                                               data.scales, rows, fitted)) {
-            return refused("with the fitted weights: " + failure_text(*failure));
+            return refused(Refusal{
+                RefusalKind::fit, {}, 0, "with the fitted weights: " + failure_text(*failure)});
         }
     }
     std::vector<ReportFile> files;
-    if (auto reason = digest_files(options, comparison, files)) {
-        return refused(*reason);
+    if (auto refusal = digest_files(options, comparison, files)) {
+        return refused(*refusal);
     }
     const std::string text = table_text(
         export_table(comparison, rows, fitted, {options.wavelength_unit, options.flux_unit}, files),
@@ -467,8 +471,8 @@ CommandOutput run_export(const PageOptions& options) {
     if (options.output.empty()) {
         return {0, text, ""};
     }
-    if (auto reason = write_output(options.output, text)) {
-        return refused(*reason);
+    if (auto refusal = write_output(options.output, text)) {
+        return refused(*refusal);
     }
     return {};
 }

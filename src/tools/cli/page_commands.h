@@ -2,7 +2,7 @@
 // `report` writes the self-contained HTML page, `explore` the page on which
 // the user moves the weights. All three read the data directory
 // exactly as `stats` does, refuse what it refuses with the same report and
-// status, and write their file whole or not at all (platform/whole_files.h).
+// status, and write their file whole or not at all (tools/files/whole_files.h).
 // Before any work they refuse an output that would replace a file either
 // program reads or writes: a file of the data directory (inputs, tables, the
 // summary page) or a backup or temporary of one ("NAME.anything"), the mask

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 namespace {

@@ -13,6 +13,11 @@
 namespace linesynth::tools {
 namespace {
 
+// What the fit refuses is about its numbers, not about a place in a file.
+Refusal fit_refusal(std::string text) {
+    return {RefusalKind::fit, {}, 0, std::move(text)};
+}
+
 // The compared rows as the run would give them with `weights` and the
 // references of `scales`: its synthesis, then its scale factors from the
 // references (computed into `scales`), then its map.
@@ -40,13 +45,13 @@ std::vector<std::int32_t> set_numbers(const std::vector<Eigen::Index>& columns,
 
 }  // namespace
 
-std::optional<std::string> fit_comparison(const Comparison& comparison, const std::string& dir,
-                                          const FitOptions& options, FitResult& result) {
+std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::string& dir,
+                                      const FitOptions& options, FitResult& result) {
     const RunData& data = *comparison.data;
     const std::int32_t set_count = data.parameters.set_count;
     if (set_count < 1) {
-        return dir + weights_file_name + ": " + std::to_string(set_count) +
-               " component sets; a fit needs at least one";
+        return fit_refusal(dir + weights_file_name + ": " + std::to_string(set_count) +
+                           " component sets; a fit needs at least one");
     }
     result.before = fit_statistics(comparison.rows);
     result.figures = comparison_figures(comparison, result.before);
@@ -59,17 +64,17 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
     const DesignSolution solution = solve_design(problem, options.mode);
     const ModelParameters parameters = model_parameters(design, solution.x);
     if (options.scale && !(parameters.scale > 0)) {
-        return "the fitted scale of the map to the observed spectrum is " +
-               shortest_text(parameters.scale) +
-               ", not above 0: the spectra do not pin the scale (fit without --scale)";
+        return fit_refusal("the fitted scale of the map to the observed spectrum is " +
+                           shortest_text(parameters.scale) +
+                           ", not above 0: the spectra do not pin the scale (fit without --scale)");
     }
     result.fitted = parameters.weights;
     result.weights.clear();
     for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
         const auto weight = try_narrow(parameters.weights[slot]);
         if (!weight) {
-            return "the fitted weight of set " + std::to_string(slot + 1) +
-                   " is beyond the range of a 32-bit real";
+            return fit_refusal("the fitted weight of set " + std::to_string(slot + 1) +
+                               " is beyond the range of a 32-bit real");
         }
         result.weights.push_back(*weight);
         if (solution.at_bound[slot]) {
@@ -85,7 +90,7 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         scale.ref_a_exact = widen(data.scales.ref_b) + parameters.scale * flux_span;
         const auto ref_a = try_narrow(scale.ref_a_exact);
         if (!ref_a) {
-            return "the fitted ref_a is beyond the range of a 32-bit real";
+            return fit_refusal("the fitted ref_a is beyond the range of a 32-bit real");
         }
         scale.ref_a = *ref_a;
         scales.ref_a = *ref_a;
@@ -100,9 +105,9 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         set_numbers(condition.nearly_dependent, set_count, result.scale_dependent);
 
     if (const auto failure = rows_with(comparison, result.weights, scales, result.rows_after)) {
-        return (options.scale ? "with the fitted weights and scale: "
-                              : "with the fitted weights: ") +
-               failure_text(*failure);
+        return fit_refusal(
+            (options.scale ? "with the fitted weights and scale: " : "with the fitted weights: ") +
+            failure_text(*failure));
     }
     result.scales_after = scales;
     result.chi2_after = chi_squared(result.rows_after);
@@ -112,9 +117,9 @@ std::optional<std::string> fit_comparison(const Comparison& comparison, const st
         // that are dependent at 32-bit precision, where the solution is
         // unstable (the conditioning names them when asked with the
         // non-negative fit); such a fit is not suggested at all.
-        return "the free fit gives chi-squared " + shortest_text(result.chi2_after) +
-               ", above the current " + shortest_text(result.before.chi2) +
-               " (sets dependent at 32-bit precision?); no weights are suggested";
+        return fit_refusal("the free fit gives chi-squared " + shortest_text(result.chi2_after) +
+                           ", above the current " + shortest_text(result.before.chi2) +
+                           " (sets dependent at 32-bit precision?); no weights are suggested");
     }
     std::int64_t moved = 0;
     for (const bool held : solution.at_bound) {

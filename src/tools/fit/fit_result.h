@@ -81,11 +81,11 @@ struct FitResult {
 };
 
 // The fit of `fit` and of `report --fit`, with `dir` the data directory. The
-// result is the report of a refusal: no component set, a weight or ref_a
+// result is a refusal (RefusalKind::fit): no component set, a weight or ref_a
 // beyond the 32-bit range, a scale that comes out at 0 or below, a fault of
 // the run's arithmetic with the fitted values, or a free fit whose
 // chi-squared is above the current one.
-std::optional<std::string> fit_comparison(const Comparison& comparison, const std::string& dir,
-                                          const FitOptions& options, FitResult& result);
+std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::string& dir,
+                                      const FitOptions& options, FitResult& result);
 
 }  // namespace linesynth::tools

@@ -4,8 +4,8 @@
 
 namespace linesynth::tools {
 
-std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
-                                           FitMode mode, SuggestedFit& suggested) {
+std::optional<Refusal> suggest_weights(const Comparison& comparison, const std::string& dir,
+                                       FitMode mode, SuggestedFit& suggested) {
     FitOptions options;
     options.mode = mode;
     FitResult result;

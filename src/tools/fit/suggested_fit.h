@@ -36,7 +36,7 @@ struct SuggestedFit {
 
 // fit_comparison (fit_result.h) with the weights alone, for `report --fit`,
 // with `dir` the data directory; it refuses what that refuses.
-std::optional<std::string> suggest_weights(const Comparison& comparison, const std::string& dir,
-                                           FitMode mode, SuggestedFit& suggested);
+std::optional<Refusal> suggest_weights(const Comparison& comparison, const std::string& dir,
+                                       FitMode mode, SuggestedFit& suggested);
 
 }  // namespace linesynth::tools

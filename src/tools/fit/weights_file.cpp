@@ -20,14 +20,16 @@ std::string scale_file_text(float ref_a, float ref_b) {
     return shortest_text(ref_a) + "\r\n" + shortest_text(ref_b) + "\r\n";
 }
 
-std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
-                                               platform::DirectoryLock& lock) {
+std::optional<Refusal> lock_data_directory(const std::string& dir, bool wait,
+                                           platform::DirectoryLock& lock) {
     const platform::FileOutcome outcome = platform::lock_directory(dir, wait, lock);
     if (outcome.fault == platform::FileFault::locked) {
-        return platform::fault_text(outcome) + "; nothing was written (--wait waits for it)";
+        return Refusal{
+            RefusalKind::data_files, dir, 0,
+            platform::fault_text(outcome) + "; nothing was written (--wait waits for it)"};
     }
     if (outcome) {
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::data_files, dir, 0, platform::fault_text(outcome)};
     }
     return std::nullopt;
 }
@@ -40,9 +42,26 @@ std::string backup_name(const std::string& dir, const std::string& name) {
     return backup;
 }
 
-std::optional<std::string> replace_data_files(const std::string& dir,
-                                              const std::vector<NewDataFile>& files,
-                                              std::vector<ReplacedFile>& replaced) {
+namespace {
+
+// The files before `failed` as they were: the old bytes again, a new file
+// removed.
+void put_back(const std::string& dir, const std::vector<NewDataFile>& files,
+              const std::vector<std::optional<std::string>>& old_bytes, std::size_t failed) {
+    for (std::size_t earlier = 0; earlier < failed; ++earlier) {
+        if (old_bytes[earlier]) {
+            platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
+        } else {
+            platform::remove_file(dir + files[earlier].name);
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<Refusal> replace_data_files(const std::string& dir,
+                                          const std::vector<NewDataFile>& files,
+                                          std::vector<ReplacedFile>& replaced) {
     replaced.clear();
     std::vector<platform::StagedFile> staged(files.size());
     std::vector<std::optional<std::string>> old_bytes(files.size());
@@ -55,7 +74,7 @@ std::optional<std::string> replace_data_files(const std::string& dir,
         for (const std::string& backup : made_backups) {
             platform::remove_file(backup);
         }
-        return platform::fault_text(outcome);
+        return Refusal{RefusalKind::data_files, {}, 0, platform::fault_text(outcome)};
     };
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::string path = dir + files[i].name;
@@ -102,13 +121,7 @@ std::optional<std::string> replace_data_files(const std::string& dir,
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (const auto outcome = platform::commit_staged(staged[i])) {
-            for (std::size_t earlier = 0; earlier < i; ++earlier) {
-                if (old_bytes[earlier]) {
-                    platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
-                } else {
-                    platform::remove_file(dir + files[earlier].name);
-                }
-            }
+            put_back(dir, files, old_bytes, i);
             for (std::size_t later = i + 1; later < files.size(); ++later) {
                 platform::discard_staged(staged[later]);
             }
@@ -116,7 +129,10 @@ std::optional<std::string> replace_data_files(const std::string& dir,
             if (journalled) {
                 platform::remove_file(journal);
             }
-            return platform::fault_text(outcome) + "; the backups are kept";
+            return Refusal{RefusalKind::data_files,
+                           {},
+                           0,
+                           platform::fault_text(outcome) + "; the backups are kept"};
         }
     }
     if (journalled) {
@@ -134,7 +150,8 @@ JournalOutcome finish_interrupted_replacement(const std::string& dir) {
     std::string lines;
     constexpr std::size_t journal_limit = 64 * 1024;
     if (const auto outcome = platform::read_whole_file(journal, journal_limit, lines)) {
-        result.refused = platform::fault_text(outcome) + "; nothing was written";
+        result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                 platform::fault_text(outcome) + "; nothing was written"};
         return result;
     }
     std::size_t start = 0;
@@ -152,8 +169,9 @@ JournalOutcome finish_interrupted_replacement(const std::string& dir) {
                            temporary.rfind(name + ".new-", 0) == 0 &&
                            temporary.find_first_of("/\\") == std::string::npos;
         if (!known) {
-            result.refused = journal + " names " + line + ", not a temporary of a fit's file; " +
-                             "nothing was written";
+            result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                     journal + " names " + line +
+                                         ", not a temporary of a fit's file; nothing was written"};
             return result;
         }
         if (!platform::entry_exists(dir + temporary)) {
@@ -161,7 +179,8 @@ JournalOutcome finish_interrupted_replacement(const std::string& dir) {
         }
         platform::StagedFile staged{dir + name, dir + temporary};
         if (const auto outcome = platform::commit_staged(staged)) {
-            result.refused = platform::fault_text(outcome) + "; " + journal + " is kept";
+            result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                     platform::fault_text(outcome) + "; " + journal + " is kept"};
             return result;
         }
         result.done += (result.done.empty() ? "" : ", ") + name;

@@ -7,6 +7,7 @@
 //   ... load the directory, fit ...
 //   std::vector<ReplacedFile> done;
 //   if (auto refused = replace_data_files(dir, {{"synthesis.txt", text}}, done)) ...
+// (refused as RefusalKind::data_files; the lock's refusal names the directory)
 //   done[0].backup -> "synthesis.txt.bak" (or ".bak.1", ... when taken)
 // The lock is held from before the first reading to after the last rename, so
 // that two writers never interleave; a run that reads meanwhile sees each file
@@ -18,7 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/whole_files.h"
+#include "tools/compare/refusal.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 
@@ -38,8 +40,8 @@ std::string scale_file_text(float ref_a, float ref_b);
 // writer is refused at once:
 //   "/d/ is locked by another linesynth-tools --write; nothing was written
 //    (--wait waits for it)"
-std::optional<std::string> lock_data_directory(const std::string& dir, bool wait,
-                                               platform::DirectoryLock& lock);
+std::optional<Refusal> lock_data_directory(const std::string& dir, bool wait,
+                                           platform::DirectoryLock& lock);
 
 // The first free backup name of `name`: "NAME.bak", else "NAME.bak.1",
 // "NAME.bak.2", ...: a backup is never overwritten, so that the weights set by
@@ -61,8 +63,8 @@ struct ReplacedFile {
 // read-only (else refused, nothing touched); every new file is staged first,
 // then each old file is copied to a new backup (backup_name), then the new
 // files are renamed into place. When a rename fails after others succeeded,
-// those are put back from the old bytes. The result is the one-line report of
-// the failing step; `replaced` lists the backups on success.
+// those are put back from the old bytes. The result is the refusal of the
+// failing step; `replaced` lists the backups on success.
 //
 // Several files are renamed under a journal, journal_file_name in `dir`,
 // written (whole, as a new file) after the backups and removed after the last
@@ -70,9 +72,9 @@ struct ReplacedFile {
 //   "qdqd.txt.new-Ab12Cd\tqdqd.txt\n"
 // A process killed between the renames leaves the journal and the temporaries
 // still to be renamed, and finish_interrupted_replacement completes them.
-std::optional<std::string> replace_data_files(const std::string& dir,
-                                              const std::vector<NewDataFile>& files,
-                                              std::vector<ReplacedFile>& replaced);
+std::optional<Refusal> replace_data_files(const std::string& dir,
+                                          const std::vector<NewDataFile>& files,
+                                          std::vector<ReplacedFile>& replaced);
 
 // The journal of replace_data_files.
 inline constexpr char journal_file_name[] = "linesynth-tools.journal";
@@ -87,8 +89,8 @@ inline constexpr char journal_file_name[] = "linesynth-tools.journal";
 //   no journal                          -> {} (nothing done, nothing to say)
 //   journal naming qdqd.txt's temporary -> "completed an interrupted replacement: qdqd.txt"
 struct JournalOutcome {
-    std::string done;                    // "" when there was nothing to complete
-    std::optional<std::string> refused;  // the journal could not be completed
+    std::string done;                // "" when there was nothing to complete
+    std::optional<Refusal> refused;  // the journal could not be completed
 };
 JournalOutcome finish_interrupted_replacement(const std::string& dir);
 

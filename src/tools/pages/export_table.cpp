@@ -1,5 +1,6 @@
 #include "tools/pages/export_table.h"
 
+#include "inputs/spectrum_files.h"
 #include "tools/compare/number_text.h"
 #include "tools/pages/markup_text.h"
 
@@ -36,8 +37,7 @@ MetaEntry normalisation_entry(const SpectrumStore& store) {
     MetaEntry entry{"normalisation", "", false, {}};
     entry.entries.push_back(integer_entry("norm_a", store.norm_a));
     entry.entries.push_back(integer_entry("norm_b", store.norm_b));
-    // The observed file's rule (inputs/spectrum_files.h): flags 2 4 normalise.
-    if (store.norm_a == 2 && store.norm_b == 4) {
+    if (observed_is_normalised(store)) {
         entry.entries.push_back(
             number_entry("divided_by", static_cast<double>(store.max_observed)));
     }

@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
-#include "platform/whole_files.h"
 #include "tools/compare/comparison.h"
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 #include "tools/compare/number_text.h"
+#include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 
 namespace linesynth::tools {
@@ -150,8 +150,8 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
         cells.set("sigma", std::string(boolean_cell(!request.sigma_file.empty())));
     }
     Comparison comparison;
-    if (auto reason = load_comparison(request, comparison)) {
-        return finish(refusal_name(comparison.refusal), *reason);
+    if (auto refusal = load_comparison(request, comparison)) {
+        return finish(refusal_name(refusal->kind), refusal->text);
     }
     const auto put_figures = [&](const ComparisonFigures& figures) {
         cells.set("title", figures.title);
@@ -172,11 +172,9 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options) {
     fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
     fit_options.scale = options.scale;
     FitResult result;
-    const std::optional<std::string> refused =
-        fit_comparison(comparison, request.dir, fit_options, result);
-    if (refused) {
+    if (auto refusal = fit_comparison(comparison, request.dir, fit_options, result)) {
         put_figures(comparison_figures(comparison, fit_statistics(comparison.rows)));
-        return finish("fit", *refused);
+        return finish(refusal_name(refusal->kind), refusal->text);
     }
     put_figures(result.figures);
     put_goodness(cells, fit_statistics(result.rows_after), result.after);

@@ -3,7 +3,7 @@
 // table that Python or a spreadsheet reads as it is.
 //
 // The columns, in order: directory (as given), status ("ok" or the kind of
-// the failure: refusal_name in tools/compare/comparison.h, or "fit"),
+// the failure: refusal_name in tools/compare/refusal.h),
 // message (the report; empty when ok), title, sets, points, mask and sigma
 // (with --mask-name and --sigma-name: whether the directory held the file),
 // chi2, dof, chi2_reduced, p_value, rms, adev_percent, snr, integral,

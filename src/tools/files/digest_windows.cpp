@@ -3,7 +3,7 @@
 // windows.h first: bcrypt.h needs its types.
 #include <bcrypt.h>
 
-#include "platform/digest.h"
+#include "tools/files/digest.h"
 
 namespace linesynth::platform {
 namespace {

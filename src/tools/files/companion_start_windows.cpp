@@ -4,9 +4,9 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
-#include "platform/companion_start.h"
 #include "platform/file_names_windows.h"
-#include "platform/whole_files.h"
+#include "tools/files/companion_start.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 

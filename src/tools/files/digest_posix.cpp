@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "platform/digest.h"
+#include "tools/files/digest.h"
 
 namespace linesynth::platform {
 namespace {

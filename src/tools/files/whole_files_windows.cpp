@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/file_names_windows.h"
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 namespace {

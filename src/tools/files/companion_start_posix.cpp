@@ -1,7 +1,7 @@
 // POSIX start of the companion: file names are bytes, taken as they come.
-#include "platform/companion_start.h"
+#include "tools/files/companion_start.h"
 
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 

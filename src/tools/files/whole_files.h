@@ -1,8 +1,8 @@
 // Files the companion reads and writes whole: option files read once into
 // memory, outputs put in the place of a target in one rename, backups created
 // as new files, and the lock that serialises the writers of one data
-// directory. A library of its own (linesynth_whole_files), linked only by the
-// companion: the run never replaces a file. One implementation per platform.
+// directory. In the companion's files/ folder, which no folder of the run may
+// include: the run never replaces a file. One implementation per platform.
 //
 // Replacing one file (replace_file, or stage_file then commit_staged):
 //   1. the target, when it exists, must be a regular file (not a device, FIFO,

@@ -1,5 +1,5 @@
 // The reports of the whole-file operations, the same on every platform.
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/whole_files.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 namespace {

@@ -1,7 +1,6 @@
-// File digests, for the companion only. They live in a library of their own
-// (linesynth_digest, with the system's cryptography library) so that the run
-// keeps depending on the standard library alone. One implementation per
-// platform.
+// File digests, for the companion only. They live in the companion's files/
+// folder (with the system's cryptography library) so that the run keeps
+// depending on the standard library alone. One implementation per platform.
 #pragma once
 
 #include <array>
@@ -16,7 +15,7 @@ struct FileDigest {
     std::array<unsigned char, 32> sha256{};  // of those bytes
 };
 
-// The size and SHA-256 digest of bytes already read whole (platform/
+// The size and SHA-256 digest of bytes already read whole (tools/files/
 // whole_files.h), so that what a report lists is what was applied; nothing
 // when the system's hash fails.
 //   "" -> size 0, digest e3b0c44298fc1c14 9afbf4c8996fb924
