@@ -47,6 +47,7 @@ def replace_token(text, rng, new):
 
 def set_line(text, line, new):
     lines = text.split("\n")
+    lines += [""] * (line + 1 - len(lines))  # a file cut short before
     lines[line] = new
     return "\n".join(lines)
 
