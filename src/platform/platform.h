@@ -28,6 +28,9 @@ enum class OpenFailure {
     exists,     // the file to be created exists already
     not_found,  // the file's directory is missing
     too_many,   // the process or the system has too many files open
+    // open_for_reading only: a FIFO, device or directory, which the
+    // companion never reads (a FIFO could block it, a device never end)
+    not_regular,
 };
 
 struct OpenedFile {
@@ -57,8 +60,13 @@ OpenedFile open_exclusive(const std::string& path, Intent intent = Intent::outpu
 // Opens an existing file for reading only; never creates one (a missing file
 // is OpenFailure::not_found). The file is held against writers until close():
 // other readers may share it, a process that writes it makes the opening fail
-// with OpenFailure::denied. A FIFO is opened as any input is.
+// with OpenFailure::denied. Anything but a regular file (a FIFO, a device, a
+// directory) is OpenFailure::not_regular, found without waiting or reading.
 OpenedFile open_for_reading(const std::string& path);
+
+// Whether `path` names something that is there and is not a regular file
+// (links followed): what open_for_reading refuses as not_regular.
+bool is_irregular(const std::string& path);
 
 enum class IoFailure {
     none,

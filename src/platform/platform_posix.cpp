@@ -192,12 +192,24 @@ OpenedFile open_exclusive(const std::string& path, Intent intent) {
 
 OpenedFile open_for_reading(const std::string& path) {
     OpenedFile result;
-    const int fd = open_path(path, O_RDONLY);
+    // Without O_NONBLOCK the opening of a FIFO would wait for a writer.
+    const int fd = open_path(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         result.failure = open_failure_of(errno);
         return result;
     }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        result.failure = OpenFailure::not_regular;
+        return result;
+    }
     return hold(fd, LOCK_SH, result);
+}
+
+bool is_irregular(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {

@@ -236,7 +236,25 @@ OpenedFile open_for_reading(const std::string& path) {
         result.failure = open_failure_of(::GetLastError());
         return result;
     }
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
+        ::CloseHandle(file);
+        result.failure = OpenFailure::not_regular;
+        return result;
+    }
     return opened_result(file, result);
+}
+
+bool is_irregular(const std::string& path) {
+    const HANDLE file = create_file(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        // A directory cannot be opened this way; anything else missing is absent.
+        const DWORD attributes = ::GetFileAttributesW(wide_text(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    const bool irregular = ::GetFileType(file) != FILE_TYPE_DISK;
+    ::CloseHandle(file);
+    return irregular;
 }
 
 ReadResult read_some(FileHandle file, char* buffer, std::size_t capacity) {

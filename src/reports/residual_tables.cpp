@@ -12,9 +12,9 @@ namespace {
 // the count record and then one record per point from `row(table, i)`, and
 // closes it.
 template <typename Row>
-void write_table(const std::string& path, std::int32_t count, Row row) {
+void write_table(const std::string& path, Output output, std::int32_t count, Row row) {
     TextUnit table;
-    open_file(table, path);
+    open_output(table, path, output);
     begin_record(table);
     put_integer(table, count);
     end_record(table);
@@ -29,26 +29,27 @@ void write_table(const std::string& path, std::int32_t count, Row row) {
 }  // namespace
 
 void write_residual_tables(const std::string& data_dir, const SpectrumStore& store,
-                           const CalibrationSet& calibration, const ReportScales& scales) {
+                           const CalibrationSet& calibration, const ReportScales& scales,
+                           Output output) {
     if (store.point_count >= 1 && !wavelength_pair_usable(calibration)) {
         end_run(CalibrationFailure{Conversion::wavelength_to_pixel});
     }
     const std::int32_t count = store.point_count;
-    write_table(data_dir + "RDF.txt", count, [&](TextUnit& table, std::int32_t i) {
+    write_table(data_dir + "RDF.txt", output, count, [&](TextUnit& table, std::int32_t i) {
         const double mapped = mapped_synthetic(scales, calibration, store.synthetic[i]);
         put_real(table, store.wavelengths[i]);
         put_real(table, narrow(mapped));
         put_real(table, store.observed[i]);
         put_real(table, narrow(widen(store.observed[i]) - mapped));
     });
-    write_table(data_dir + "RDF1.txt", count, [&](TextUnit& table, std::int32_t i) {
+    write_table(data_dir + "RDF1.txt", output, count, [&](TextUnit& table, std::int32_t i) {
         const double mapped = mapped_observed(scales, calibration, store.observed[i]);
         put_real(table, store.wavelengths[i]);
         put_real(table, store.synthetic[i]);
         put_real(table, narrow(mapped));
         put_real(table, narrow(widen(store.synthetic[i]) - mapped));
     });
-    write_table(data_dir + "RDF2.txt", count, [&](TextUnit& table, std::int32_t i) {
+    write_table(data_dir + "RDF2.txt", output, count, [&](TextUnit& table, std::int32_t i) {
         // Each item is placed before the next is computed, so a fault in a
         // later conversion leaves the record's earlier items in the file:
         //   level of synthetic beyond the 32-bit range -> the row ends after

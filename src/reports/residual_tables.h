@@ -7,6 +7,7 @@
 #include "reports/scales.h"
 #include "spectrum/calibration.h"
 #include "spectrum/spectrum_store.h"
+#include "textio/text_unit.h"
 
 namespace linesynth {
 
@@ -25,7 +26,10 @@ namespace linesynth {
 // to write and wl_1 = wl_2 the run ends with wavelength_to_pixel's
 // CalibrationFailure and no table is touched (a half-written set of tables would otherwise
 // be left behind, looking like output).
+// With Output::rehearsal nothing is opened or written, and the same faults end
+// the run at the same places.
 void write_residual_tables(const std::string& data_dir, const SpectrumStore& store,
-                           const CalibrationSet& calibration, const ReportScales& scales);
+                           const CalibrationSet& calibration, const ReportScales& scales,
+                           Output output = Output::files);
 
 }  // namespace linesynth

@@ -5,9 +5,9 @@
 
 namespace linesynth {
 
-void append_summary_record(const std::string& path, float integral) {
+void append_summary_record(const std::string& path, float integral, Output output) {
     TextUnit page;
-    open_file(page, path, Access::append);
+    open_output(page, path, output, Access::append);
     begin_record(page);
     put_text(page, "THE INTEGRAL OF <B>ALL SETS</B> IS=");
     put_real(page, integral);

@@ -207,7 +207,10 @@ ReadError scan_value(ByteSource& source, ReadState& state, std::size_t text_limi
                 if (counted) {
                     return Failure::second_repeat;
                 }
-                if (!started) {
+                // The count is read by the integer rules, whose first check
+                // refuses a parenthesised token, even an empty one: "(*" is
+                // F6504 like "(5*"; only an empty plain count reads as 0.
+                if (!started && !in_pair) {
                     return Failure::zero_repeat;
                 }
                 std::int32_t count = 0;

@@ -20,6 +20,9 @@ Failure open_failure(platform::OpenFailure failure) {
             return Failure::open_too_many;
         case platform::OpenFailure::none:
         case platform::OpenFailure::invalid:
+        // Only the companion's read-only opening refuses a file that is not
+        // regular; it tells the user so itself (tools/compare).
+        case platform::OpenFailure::not_regular:
             break;
     }
     return Failure::open_invalid;
@@ -87,6 +90,16 @@ void open_file(TextUnit& unit, const std::string& path, Access access, platform:
     attach_reader(unit.reader, path, opened.handle);
 }
 
+void open_output(TextUnit& unit, const std::string& path, Output output, Access access) {
+    if (output == Output::files) {
+        open_file(unit, path, access);
+        return;
+    }
+    unit.path = path;
+    unit.rehearsal = true;
+    unit.record = RecordState{};
+}
+
 void close_file(TextUnit& unit) {
     if (!unit.file) {
         return;
@@ -98,6 +111,9 @@ void close_file(TextUnit& unit) {
 }
 
 void write_bytes(TextUnit& unit, std::string_view bytes) {
+    if (unit.rehearsal) [[unlikely]] {
+        return;
+    }
     if (!unit.written) {
         if (!unit.writable) {
             fail_file(Failure::write_denied, "WRITE", unit.path);

@@ -26,6 +26,12 @@ enum class Access {
     read_only,       // the companion's inspection: never creates, never writes
 };
 
+// Where the run's writers send their records. A rehearsal lays every record
+// out as the run does, and so meets every fault the run would meet on the
+// way, but opens nothing and drops the bytes: the companion learns how a run
+// would end without touching a file.
+enum class Output { files, rehearsal };
+
 // Layout state of the free-form write in progress; reset by begin_record.
 struct RecordState {
     int remaining = 79;          // columns still free on the current record
@@ -45,6 +51,7 @@ struct TextUnit {
     std::size_t block_fill = 0;
     std::uint64_t block_offset = 0;  // where block[0] belongs in the file
     bool written = false;            // the connection has entered writing (cut done)
+    bool rehearsal = false;          // opened by open_output for a rehearsal: bytes dropped
 
     RecordState record;
 
@@ -69,6 +76,12 @@ struct TextUnit {
 // (it changes only the opening of a FIFO, see platform.h).
 void open_file(TextUnit& unit, const std::string& path, Access access = Access::default_access,
                platform::Intent intent = platform::Intent::output);
+
+// open_file for the run's outputs, or, for a rehearsal, a unit that is
+// connected to nothing: records are laid out and dropped, and closing it
+// writes nothing.
+void open_output(TextUnit& unit, const std::string& path, Output output,
+                 Access access = Access::default_access);
 
 // Writes out the block and releases the file; a write failure is F6421/F6422 CLOSE.
 void close_file(TextUnit& unit);

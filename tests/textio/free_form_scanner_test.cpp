@@ -211,6 +211,8 @@ TEST(Scanner, RepeatCounts) {
         {"99999999999*5\n", 1, "F6100", ""},
         {"37#1*5\n", 1, "F6303", ""},
         {"(2*3)\n", 1, "F6504", ""},
+        // An empty count between parentheses is still parenthesised.
+        {"(* 1\n", 1, "F6504", ""},
     };
     check(rows);
 }

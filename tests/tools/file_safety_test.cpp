@@ -170,6 +170,40 @@ const SafetyRow rows[] = {
           run report --dir "$D" --mask "$S/mask" -o "$S/page.html"
           expect 0 ""
           grep -q "fbd01c0c8294c6eb74ffa324e6c670b66028d39ad57b012c2ea8c4f98c949c9d" "$S/page.html")sh"},
+    {"a FIFO qdqd.txt hung fit --write while it held the directory lock",
+     R"sh(rm "$D/qdqd.txt"; mkfifo "$D/qdqd.txt"
+          run fit --dir "$D" --write
+          expect 1 "qdqd.txt is not a regular file (a FIFO, device or directory); it is not read"
+          cmp "$D/synthesis.txt" "$S/hand-set")sh"},
+    {"export into a closed pipe ended by SIGPIPE (status 141)",
+     R"sh({ sleep 1; "$T" export --dir "$D" 2>"$S/err"; echo $? >"$S/status"; } | true
+          status=$(cat "$S/status"); err=$(cat "$S/err")
+          expect 1 "cannot write standard output")sh"},
+    {"a file size limit killed the tool (SIGXFSZ), leaving its temporary",
+     R"sh((ulimit -f 4; run export --dir "$D" -o "$S/out.csv"
+           [ "$status" = 1 ] && [ "$err" = "linesynth-tools: cannot write $S/out.csv" ]) ||
+            { echo "$(cat "$S/err")"; exit 1; }
+          ! ls "$S"/out.csv* 2>/dev/null)sh"},
+    {"fit --write said nothing was written (status 1) with standard output full",
+     R"sh("$T" fit --dir "$D" --write >/dev/full 2>"$S/err"; status=$?; err=$(cat "$S/err")
+          expect 3 "cannot write standard output; the files were replaced all the same"
+          ! cmp -s "$D/synthesis.txt" "$S/hand-set")sh"},
+    {"a pair torn between the renames of fit --write --scale stayed torn",
+     R"sh(printf '2\r\n0\r\n' >"$D/qdqd.txt.new-Ab12Cd"
+          printf 'synthesis.txt.new-Xy34Zw\tsynthesis.txt\nqdqd.txt.new-Ab12Cd\tqdqd.txt\n' \
+            >"$D/linesynth-tools.journal"
+          run fit --dir "$D" --write
+          expect 0 "completed an interrupted replacement: qdqd.txt"
+          [ "$(cat "$D/qdqd.txt")" = "$(printf '2\r\n0\r')" ] &&
+            ! test -e "$D/linesynth-tools.journal" && ! test -e "$D/qdqd.txt.new-Ab12Cd")sh"},
+    {"another user's file in a world-writable directory was replaced",
+     R"sh([ "$(id -u)" = 0 ] && command -v setpriv >/dev/null || exit 0
+          mkdir "$S/shared"; chmod 777 "$S/shared"; chmod 755 "$S" "$D"
+          echo root-owned >"$S/shared/results.csv"; chmod 644 "$S/shared/results.csv"
+          setpriv --reuid=65534 --regid=65534 --clear-groups "$T" export --dir "$D" \
+            -o "$S/shared/results.csv" >"$S/out" 2>"$S/err"; status=$?; err=$(cat "$S/err")
+          expect 1 "results.csv is read-only; it is left alone"
+          [ "$(cat "$S/shared/results.csv")" = root-owned ])sh"},
     {"a failed write to standard output still exited 0",
      R"sh("$T" fit --dir "$D" >/dev/full 2>"$S/err"; status=$?; err=$(cat "$S/err")
           expect 1 "cannot write standard output")sh"},

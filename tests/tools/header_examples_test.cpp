@@ -93,6 +93,21 @@ TEST(HeaderExamples, MaskParsing) {
     EXPECT_EQ(later.error->line, 4);
 }
 
+// tools/compare/mask.h
+TEST(HeaderExamples, MaskIndexMergesSortedRanges) {
+    const MaskIndex index = mask_index({{6562, 6563}, {6500, 6510}, {6505, 6520}});
+    ASSERT_EQ(index.merged.size(), 2u);
+    EXPECT_EQ(index.merged[0].low, 6500.0f);
+    EXPECT_EQ(index.merged[0].high, 6520.0f);
+    EXPECT_EQ(index.merged[1].low, 6562.0f);
+    EXPECT_EQ(index.merged[1].high, 6563.0f);
+    EXPECT_TRUE(masked(index, 6510.5f));
+    EXPECT_TRUE(masked(index, 6563.0f));
+    EXPECT_FALSE(masked(index, 6540.0f));
+    EXPECT_FALSE(masked(index, 6499.0f));
+    EXPECT_EQ(count_in_range({6499, 6500, 6510, 6520, 6521}, {6500, 6520}), 3);
+}
+
 // tools/pages/markup_text.h
 TEST(HeaderExamples, MarkupEscaping) {
     const struct {
@@ -108,6 +123,7 @@ TEST(HeaderExamples, MarkupEscaping) {
          "a\xEF\xBF\xBD"
          "b"},
         {"\t\n\r", "\t\n\r"},
+        {"\xEF\xBF\xBE", "\xEF\xBF\xBD"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -536,6 +552,11 @@ TEST(HeaderExamples, TableTextOneLineTextReplacesWhatNoTableCellHolds) {
         {"\xC2\x85", "\xEF\xBF\xBD"},
         {"\xC2\xA0", "\xC2\xA0"},
         {"\x7F", "\xEF\xBF\xBD"},
+        {"a\xE2\x80\xA8"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"\xEF\xBF\xBF", "\xEF\xBF\xBD"},
     };
     for (const TextRow& row : rows) {
         SCOPED_TRACE(row.input);

@@ -22,6 +22,9 @@ CommandOutput refused(const Refusal& refusal, bool json) {
             refusal.file.empty() ? nlohmann::json(nullptr) : nlohmann::json(refusal.file);
         error["record"] =
             refusal.record > 0 ? nlohmann::json(refusal.record) : nlohmann::json(nullptr);
+        if (refusal.run != RunOutcome::unknown) {
+            error["run"] = run_outcome_name(refusal.run);
+        }
         output.out = nlohmann::json{{"error", error}}.dump() + "\n";
     }
     return output;
@@ -73,7 +76,8 @@ namespace {
 // data files, both or neither, unless they are worse than the current ones.
 // Without --json the backups are listed on `err`.
 std::optional<Refusal> write_fit(const CommandOptions& options, const FitResult& result,
-                                 const std::string& weights_text, std::string& err) {
+                                 const std::string& weights_text, std::string& err,
+                                 bool& output_replaced) {
     if (result.worse) {
         return Refusal{RefusalKind::fit,
                        {},
@@ -91,6 +95,7 @@ std::optional<Refusal> write_fit(const CommandOptions& options, const FitResult&
     if (auto refusal = replace_data_files(options.request.dir, files, replaced)) {
         return refusal;
     }
+    output_replaced = true;
     if (!options.json) {
         for (const ReplacedFile& file : replaced) {
             err += file.name + " replaced; the old file is " + file.backup + "\n";
@@ -110,6 +115,16 @@ CommandOutput run_fit(const CommandOptions& options) {
             return refused(*refusal, options.json);
         }
     }
+    std::string completed;
+    if (options.write) {
+        JournalOutcome journal = finish_interrupted_replacement(options.request.dir);
+        if (journal.refused) {
+            return refused(*journal.refused, options.json);
+        }
+        if (!journal.done.empty()) {
+            completed = journal.done + "\n";
+        }
+    }
     Comparison comparison;
     if (auto refusal = load_comparison(options.request, comparison)) {
         return refused(*refusal, options.json);
@@ -127,6 +142,7 @@ CommandOutput run_fit(const CommandOptions& options) {
     const std::string weights_text = weights_file_text(result.weights);
 
     CommandOutput output;
+    output.err = completed;
     if (options.json) {
         output.out =
             fit_document(comparison, result, fit_options, options.request.dir, options.version)
@@ -134,10 +150,10 @@ CommandOutput run_fit(const CommandOptions& options) {
             "\n";
     } else {
         output.out = weights_text;
-        output.err = fit_text(result, fit_options);
+        output.err += fit_text(result, fit_options);
     }
     if (options.write) {
-        if (auto refusal = write_fit(options, result, weights_text, output.err)) {
+        if (auto refusal = write_fit(options, result, weights_text, output.err, output.replaced)) {
             return refused(*refusal, options.json);
         }
     }

@@ -39,7 +39,14 @@ struct CommandOutput {
     int status = 0;
     std::string out;
     std::string err;
+    // Files were replaced (fit --write): a failure to print what was done
+    // must not read as "nothing was written" (status 1), see replaced_status.
+    bool replaced = false;
 };
+
+// The exit status of a command whose files were replaced but whose report to
+// standard output could not be written.
+inline constexpr int replaced_status = 3;
 
 // A refusal: status 1 and its text on `err` after the program's name, and
 // with `json` also the error object on `out`. The one place both are made:
@@ -48,6 +55,9 @@ struct CommandOutput {
 //     -> out {"error":{"file":null,"message":"no rows","record":null}}
 //   {mask_file, "/m", 4, "/m, line 4: bad"}, json
 //     -> out {"error":{"file":"/m","message":"/m, line 4: bad","record":4}}
+// Where the run was followed, the object also says how the run itself ends:
+//   {no_rows, "", 0, "no rows", RunOutcome::completes}, json
+//     -> out {"error":{"file":null,"message":"no rows","record":null,"run":"completes"}}
 CommandOutput refused(const Refusal& refusal, bool json = false);
 
 // A refusal of the command's own, with no file:

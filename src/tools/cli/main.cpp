@@ -106,8 +106,12 @@ int printed(const CommandOutput& output) {
     const bool out_written = linesynth::platform::write_stdout(output.out);
     const bool err_written = linesynth::platform::write_stderr(output.err);
     if (!out_written) {
-        linesynth::platform::write_stderr(std::string(program_name) +
-                                          ": cannot write standard output\n");
+        linesynth::platform::write_stderr(
+            std::string(program_name) + ": cannot write standard output" +
+            (output.replaced ? "; the files were replaced all the same\n" : "\n"));
+    }
+    if (output.replaced && !(out_written && err_written)) {
+        return linesynth::tools::replaced_status;
     }
     return out_written && err_written ? output.status : failure_status;
 }

@@ -5,20 +5,22 @@
 #include "inputs/input_files.h"
 #include "inputs/run_parameters.h"
 #include "tools/files/whole_files.h"
+#include "tools/fit/weights_file.h"
 
 namespace linesynth::tools {
 namespace {
 
 // Every file of the data directory that either program reads or writes: the
 // inputs of a run with the most sets, the tables and the summary page the
-// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), and the
-// Windows lock file of fit --write.
+// run writes (reports/residual_tables.cpp, stages/report_stage.cpp), the
+// Windows lock file and the journal of fit --write.
 std::vector<std::string> data_file_names() {
     std::vector<std::string> names = input_file_names(max_component_sets);
     for (const char* output : {"RDF.txt", "RDF1.txt", "RDF2.txt", "vltOut.htm"}) {
         names.emplace_back(output);
     }
     names.emplace_back(platform::lock_file_name);
+    names.emplace_back(journal_file_name);
     return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 
@@ -16,6 +17,7 @@
 #include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
 #include "tools/fit/weight_fit.h"
+#include "tools/fit/weights_file.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
 #include "tools/pages/report_page.h"
@@ -96,8 +98,9 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
         }
     }
     const SpectrumStore& store = *data.store;
+    const MaskIndex lookup = mask_index(comparison.mask);
     for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
-        if (masked(comparison.mask, store.wavelengths[index])) {
+        if (masked(lookup, store.wavelengths[index])) {
             plot.masked_index.push_back(index);
             plot.masked_wavelength.push_back(static_cast<double>(store.wavelengths[index]));
             plot.masked_observed.push_back(static_cast<double>(store.observed[index]));
@@ -111,16 +114,20 @@ PlotData plot_data(const PageOptions& options, const Drawn& drawn) {
 
 // Each masked range with the rows it held among those that could be compared.
 std::vector<ReportMask> report_masks(const Comparison& comparison) {
-    std::vector<ReportMask> masks;
-    for (const MaskRange& range : comparison.mask) {
-        const std::vector<MaskRange> alone = {range};
-        ReportMask mask{widen(range.low), widen(range.high), 0};
-        for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
-            if (masked(alone, comparison.data->store->wavelengths[index])) {
-                ++mask.rows;
-            }
+    // The rows' wavelengths sorted once: each range is then two searches.
+    std::vector<float> wavelengths;
+    for (std::int32_t index = 1; index <= last_row(comparison); ++index) {
+        const float wavelength = comparison.data->store->wavelengths[index];
+        if (!std::isnan(wavelength)) {
+            wavelengths.push_back(wavelength);
         }
-        masks.push_back(mask);
+    }
+    std::sort(wavelengths.begin(), wavelengths.end());
+    std::vector<ReportMask> masks;
+    masks.reserve(comparison.mask.size());
+    for (const MaskRange& range : comparison.mask) {
+        masks.push_back({widen(range.low), widen(range.high),
+                         static_cast<std::int32_t>(count_in_range(wavelengths, range))});
     }
     return masks;
 }

@@ -19,9 +19,10 @@ std::vector<ComparedRow> compared_rows(const SpectrumStore& store, const ReportS
     const std::int32_t count = comparable_count(observed_count, store.point_count);
     std::vector<ComparedRow> rows;
     rows.reserve(static_cast<std::size_t>(count));
+    const MaskIndex lookup = mask_index(mask);
     for (std::int32_t index = 1; index <= count; ++index) {
         const float wavelength = store.wavelengths[index];
-        if (masked(mask, wavelength)) {
+        if (masked(lookup, wavelength)) {
             continue;
         }
         ComparedRow row;

@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "platform/platform.h"
+#include "stages/report_stage.h"
 #include "textio/record_reader.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
@@ -83,6 +85,17 @@ struct RefusalOf {
     }
 };
 
+// The run's own ending of a failure: the stops end with status 0, the rest
+// with the run-time error report (run/run_sequence.cpp).
+RunOutcome outcome_of(const RunFailure& failure) {
+    return std::holds_alternative<CalibrationFailure>(failure) ||
+                   std::holds_alternative<CountFailure>(failure)
+               ? RunOutcome::stops
+               : RunOutcome::fails;
+}
+
+std::optional<Refusal> compare_rows(const ComparisonRequest& request, Comparison& comparison);
+
 }  // namespace
 
 std::optional<Refusal> load_comparison(const ComparisonRequest& request, Comparison& comparison) {
@@ -105,8 +118,46 @@ std::optional<Refusal> load_comparison(const ComparisonRequest& request, Compari
             compute_stage(*comparison.data, request.dir, Opening::inspect, comparison.kept.get())) {
         Refusal refused = std::visit(RefusalOf{}, *failure);
         refused.text = failure_text(*failure);
+        refused.run = outcome_of(*failure);
+        const auto* file = std::get_if<FileFailure>(&*failure);
+        if (file != nullptr && file->statement == "OPEN" &&
+            platform::is_irregular(file->file_name)) {
+            refused.text = file->file_name +
+                           " is not a regular file (a FIFO, device or directory); it is not read";
+        }
         return refused;
     }
+    // The rest of the run, rehearsed: the tables and the integral, as the run
+    // computes and lays them out, so that every fault it would meet there
+    // (the wavelength pair, an overflow of a mapped value, a level or the
+    // integral) is met here at the same place.
+    if (const auto failure = report_stage(*comparison.data, request.dir, Output::rehearsal)) {
+        if (const auto* stop = std::get_if<CalibrationFailure>(&*failure)) {
+            return Refusal{RefusalKind::run_stop,
+                           {},
+                           0,
+                           "the run stops at its reports: " +
+                               std::string(calibration_error_text(stop->conversion).stop_text),
+                           outcome_of(*failure)};
+        }
+        return Refusal{RefusalKind::run_error,
+                       {},
+                       0,
+                       "the run ends at its reports: " + failure_text(*failure),
+                       outcome_of(*failure)};
+    }
+    // From here on the run completes: what is refused is the companion's own.
+    std::optional<Refusal> refused = compare_rows(request, comparison);
+    if (refused) {
+        refused->run = RunOutcome::completes;
+    }
+    return refused;
+}
+
+namespace {
+
+// The sigmas and the compared rows of a directory whose run completes.
+std::optional<Refusal> compare_rows(const ComparisonRequest& request, Comparison& comparison) {
     const RunData& data = *comparison.data;
     const std::int32_t rows =
         comparable_count(comparison.kept->observed_count, data.store->point_count);
@@ -138,5 +189,7 @@ std::optional<Refusal> load_comparison(const ComparisonRequest& request, Compari
     }
     return std::nullopt;
 }
+
+}  // namespace
 
 }  // namespace linesynth::tools

@@ -42,6 +42,16 @@ struct Comparison {
 //       "/s/sigma.txt, row 17: sigma 0 is not a finite value above 0"
 //   no_rows, "", 0,
 //       "no compared rows left (observed count 400, point count 400, 400 rows masked)"
+// The run is followed to its end, through its own report stage rehearsed
+// (nothing is written): a directory the run would not complete is refused in
+// the run's words, never given statistics, and every refusal after the first
+// stage says how the run ends (Refusal::run):
+//   wl_1 = wl_2     -> run_stop, "the run stops at its reports: ERROR ON TERENNING WAVE LENGTH
+//                      INTO pixel", stops
+//   a weight of 1e6 -> run_error, "the run ends at its reports: floating-point error: overflow
+//                      [M6104]", fails
+//   a FIFO as an input -> input_file, ".../continum.txt is not a regular file (a FIFO, device
+//                      or directory); it is not read" (never opened for reading)
 std::optional<Refusal> load_comparison(const ComparisonRequest& request, Comparison& comparison);
 
 }  // namespace linesynth::tools

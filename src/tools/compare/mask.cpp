@@ -1,7 +1,9 @@
 #include "tools/compare/mask.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "base/checked_math.h"
@@ -89,13 +91,37 @@ ParsedMask parse_mask(std::string_view text) {
     return result;
 }
 
-bool masked(const std::vector<MaskRange>& ranges, float wavelength) {
-    for (const MaskRange& range : ranges) {
-        if (range.low <= wavelength && wavelength <= range.high) {
-            return true;
+MaskIndex mask_index(const std::vector<MaskRange>& ranges) {
+    std::vector<MaskRange> sorted = ranges;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const MaskRange& a, const MaskRange& b) { return a.low < b.low; });
+    MaskIndex index;
+    for (const MaskRange& range : sorted) {
+        if (!index.merged.empty() && range.low <= index.merged.back().high) {
+            index.merged.back().high = std::max(index.merged.back().high, range.high);
+        } else {
+            index.merged.push_back(range);
         }
     }
-    return false;
+    return index;
+}
+
+bool masked(const MaskIndex& index, float wavelength) {
+    if (std::isnan(wavelength)) {
+        return false;
+    }
+    // The last range that starts at or below the wavelength is the only one
+    // that can hold it: the merged ranges are apart.
+    const auto after =
+        std::upper_bound(index.merged.begin(), index.merged.end(), wavelength,
+                         [](float value, const MaskRange& range) { return value < range.low; });
+    return after != index.merged.begin() && wavelength <= std::prev(after)->high;
+}
+
+std::int64_t count_in_range(const std::vector<float>& sorted, const MaskRange& range) {
+    const auto first = std::lower_bound(sorted.begin(), sorted.end(), range.low);
+    const auto last = std::upper_bound(sorted.begin(), sorted.end(), range.high);
+    return last > first ? last - first : 0;
 }
 
 }  // namespace linesynth::tools

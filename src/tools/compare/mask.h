@@ -46,7 +46,19 @@ struct ParsedMask {
 
 ParsedMask parse_mask(std::string_view text);
 
-// Whether any range holds `wavelength`.
-bool masked(const std::vector<MaskRange>& ranges, float wavelength);
+// The ranges sorted by their low ends and merged where they meet, so that a
+// row is looked up in logarithmic time: a mask of a million ranges over
+// 10000 rows costs one sort, not ranges x rows comparisons.
+//   6562 6563, 6500 6510, 6505 6520 -> 6500 6520, 6562 6563
+struct MaskIndex {
+    std::vector<MaskRange> merged;
+};
+MaskIndex mask_index(const std::vector<MaskRange>& ranges);
+
+// Whether any range holds `wavelength` (a NaN is in none).
+bool masked(const MaskIndex& index, float wavelength);
+
+// How many of `sorted` (ascending, no NaN) lie in `range`, ends included.
+std::int64_t count_in_range(const std::vector<float>& sorted, const MaskRange& range);
 
 }  // namespace linesynth::tools

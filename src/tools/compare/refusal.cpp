@@ -18,6 +18,10 @@ std::string_view refusal_name(RefusalKind kind) {
             return "sigma_file";
         case RefusalKind::no_rows:
             return "no_rows";
+        case RefusalKind::run_stop:
+            return "run_stop";
+        case RefusalKind::run_error:
+            return "run_error";
         case RefusalKind::fit:
             return "fit";
         case RefusalKind::data_files:
@@ -28,6 +32,20 @@ std::string_view refusal_name(RefusalKind kind) {
             return "command";
     }
     return "failed";
+}
+
+std::string_view run_outcome_name(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::unknown:
+            break;
+        case RunOutcome::completes:
+            return "completes";
+        case RunOutcome::stops:
+            return "stops";
+        case RunOutcome::fails:
+            return "fails";
+    }
+    return "";
 }
 
 }  // namespace linesynth::tools

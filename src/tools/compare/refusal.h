@@ -21,21 +21,39 @@ enum class RefusalKind {
     too_large,       // more rows or component sets than the tables hold
     sigma_file,      // the sigma file is unreadable, short, or holds a bad sigma
     no_rows,         // no compared row is left
-    fit,             // the fit cannot suggest weights, or they are worse
-    data_files,      // the data directory is locked, or its files cannot be replaced
-    output,          // an output would replace a file the programs use, or cannot be written
-    command,         // the command line asks for something impossible
+    // The first stage passes, but the run would not complete its reports:
+    run_stop,    // it stops with a calibration error stop (wl_1 = wl_2 at the tables)
+    run_error,   // it ends with its run-time error report (a fault in the tables or the integral)
+    fit,         // the fit cannot suggest weights, or they are worse
+    data_files,  // the data directory is locked, or its files cannot be replaced
+    output,      // an output would replace a file the programs use, or cannot be written
+    command,     // the command line asks for something impossible
 };
 
 // The name a table shows for the kind:
 //   RefusalKind::input_file -> "input_file";  RefusalKind::no_rows -> "no_rows"
 std::string_view refusal_name(RefusalKind kind);
 
+// How the run itself would end on the directory, as far as the companion
+// followed it; a refusal of the companion's own (no compared rows, a bad
+// sigma) can come with a run that completes.
+enum class RunOutcome {
+    unknown,    // not followed (refused before: the mask or sigma file, the command)
+    completes,  // the normal stop, after the tables and the summary record
+    stops,      // a stop with a report, exit status 0 (a calibration or a count refused)
+    fails,      // the run-time error report, exit status 1
+};
+
+// The name the companion's JSON gives it:
+//   RunOutcome::completes -> "completes";  RunOutcome::unknown -> "" (not given)
+std::string_view run_outcome_name(RunOutcome outcome);
+
 struct Refusal {
     RefusalKind kind = RefusalKind::command;
     std::string file;         // the file it is about; empty when it names none
     std::int64_t record = 0;  // the record (line, counted from 1) in `file`; 0 for none
     std::string text;         // the report: one line, without the program's name
+    RunOutcome run = RunOutcome::unknown;
 };
 
 }  // namespace linesynth::tools

@@ -1,5 +1,6 @@
 // The companion's start, the same on every platform: its arguments as UTF-8
-// text, whatever the system passed.
+// text, whatever the system passed. It also guards the process
+// (guard_the_companion, whole_files.h).
 //   POSIX: the arguments as given (file names are bytes there).
 //   Windows: the UTF-16 command line (GetCommandLineW), converted; from then
 //   on every file name the platform layer takes is UTF-8 and every file is

@@ -6,10 +6,12 @@
 
 #include "platform/file_names_windows.h"
 #include "tools/files/companion_start.h"
+#include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 
 std::vector<std::string> start_companion(int argc, char** argv) {
+    guard_the_companion();
     int count = 0;
     wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (wide == nullptr) {

@@ -93,6 +93,19 @@ FileOutcome commit_staged(StagedFile& staged);
 // Removes the temporary of a staged file that is not to be committed.
 void discard_staged(StagedFile& staged);
 
+// Takes a staged file's temporary off the list that an ending signal removes:
+// a journal (tools/fit/weights_file.h) now owns it, and the next writer
+// completes its rename.
+void keep_staged(const StagedFile& staged);
+
+// Set up once at the companion's start (start_companion does it): a write to
+// a closed pipe or beyond the file size limit fails as a write, instead of
+// ending the process (POSIX ignores SIGPIPE and SIGXFSZ); an interrupt, a
+// termination or a hang-up first removes the temporaries still in flight,
+// then ends the process as the signal would (Windows: Ctrl+C, Ctrl+Break and
+// the console closing).
+void guard_the_companion();
+
 // stage_file and commit_staged in one.
 FileOutcome replace_file(const std::string& target, std::string_view bytes);
 

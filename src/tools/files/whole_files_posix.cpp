@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include "tools/files/whole_files.h"
 
@@ -13,6 +16,65 @@ namespace linesynth::platform {
 namespace {
 
 constexpr int common_flags = O_CLOEXEC | O_NOCTTY;
+
+// The temporaries this process has made and not yet renamed or removed, for
+// the handler of the signals that end it (SIGINT, SIGTERM, SIGHUP): it can
+// only unlink names it holds already, in storage of its own.
+constexpr std::size_t temporary_slots = 4;
+char temporary_names[temporary_slots][PATH_MAX];
+volatile std::sig_atomic_t temporary_used[temporary_slots];
+
+constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds back the ending signals while a temporary is made and recorded, so
+// that none can be left between the two.
+struct EndingSignalsHeld {
+    sigset_t old{};
+    EndingSignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : ending_signals) {
+            sigaddset(&held, signal);
+        }
+        ::pthread_sigmask(SIG_BLOCK, &held, &old);
+    }
+    ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+};
+
+void record_temporary(const std::string& name) {
+    if (name.size() >= PATH_MAX) {
+        return;
+    }
+    for (std::size_t slot = 0; slot < temporary_slots; ++slot) {
+        if (temporary_used[slot] == 0) {
+            std::memcpy(temporary_names[slot], name.c_str(), name.size() + 1);
+            temporary_used[slot] = 1;
+            return;
+        }
+    }
+}
+
+void forget_temporary(const std::string& name) {
+    for (std::size_t slot = 0; slot < temporary_slots; ++slot) {
+        if (temporary_used[slot] != 0 && name == temporary_names[slot]) {
+            temporary_used[slot] = 0;
+        }
+    }
+}
+
+extern "C" void remove_temporaries_and_end(int signal) {
+    for (std::size_t slot = 0; slot < temporary_slots; ++slot) {
+        if (temporary_used[slot] != 0) {
+            ::unlink(temporary_names[slot]);
+            temporary_used[slot] = 0;
+        }
+    }
+    // End as the signal would have ended the process, status and all.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
 
 bool write_whole(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -41,7 +103,14 @@ mode_t new_file_mode() {
 FileOutcome write_temporary(const std::string& target, std::string_view bytes, mode_t mode,
                             std::string& temporary) {
     std::string name = target + ".new-XXXXXX";
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    int fd = -1;
+    {
+        const EndingSignalsHeld held;
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) {
+            record_temporary(name);
+        }
+    }
     if (fd < 0) {
         return {FileFault::create, target};
     }
@@ -49,7 +118,9 @@ FileOutcome write_temporary(const std::string& target, std::string_view bytes, m
     const bool closed = ::close(fd) == 0;
     if (!written || !closed) {
         ::unlink(name.c_str());
-        return {FileFault::write, name};
+        forget_temporary(name);
+        // The temporary is gone: the report names the file the user asked for.
+        return {FileFault::write, target};
     }
     temporary = name;
     return {};
@@ -123,7 +194,11 @@ FileOutcome stage_file(const std::string& target, std::string_view bytes, Staged
         if (!S_ISREG(info.st_mode)) {
             return {FileFault::not_regular, target};
         }
-        if ((info.st_mode & 0222) == 0) {
+        // No write bit for anyone, or none for this user: the shell's own
+        // redirection would be refused, and so is the replacement, also in
+        // a directory where anyone may rename files.
+        if ((info.st_mode & 0222) == 0 ||
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
             return {FileFault::read_only, target};
         }
         mode = info.st_mode & 07777;
@@ -143,6 +218,7 @@ FileOutcome commit_staged(StagedFile& staged) {
     if (!renamed) {
         ::unlink(staged.temporary.c_str());
     }
+    forget_temporary(staged.temporary);
     staged.temporary.clear();
     if (!renamed) {
         return {FileFault::rename, staged.target};
@@ -154,6 +230,7 @@ FileOutcome commit_staged(StagedFile& staged) {
 void discard_staged(StagedFile& staged) {
     if (!staged.temporary.empty()) {
         ::unlink(staged.temporary.c_str());
+        forget_temporary(staged.temporary);
         staged.temporary.clear();
     }
 }
@@ -181,6 +258,7 @@ FileOutcome create_new_file(const std::string& target, std::string_view bytes,
         result = ::rename(temporary.c_str(), target.c_str());
     }
     ::unlink(temporary.c_str());
+    forget_temporary(temporary);
     if (result != 0) {
         return {error == EEXIST ? FileFault::exists : FileFault::rename, target};
     }
@@ -214,6 +292,30 @@ FileOutcome lock_directory(const std::string& dir, bool wait, DirectoryLock& loc
     }
     lock.native = fd;
     return {};
+}
+
+void guard_the_companion() {
+    // A closed pipe or a file size limit makes the write fail, with the
+    // documented report and status, instead of ending the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : ending_signals) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (const int signal : ending_signals) {
+        struct sigaction old {};
+        // A signal ignored by whoever started the process stays ignored.
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) {
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
+}
+
+void keep_staged(const StagedFile& staged) {
+    forget_temporary(staged.temporary);
 }
 
 std::string directory_path(std::string dir) {

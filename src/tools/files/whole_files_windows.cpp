@@ -2,11 +2,41 @@
 // functions on UTF-8 names (file_names_windows.h).
 #include "platform/windows_api.h"
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
 #include "platform/file_names_windows.h"
 #include "tools/files/whole_files.h"
 
 namespace linesynth::platform {
 namespace {
+
+// The temporaries made and not yet renamed or removed, for the console
+// control handler, which runs on a thread of its own.
+std::mutex temporaries_mutex;
+std::vector<std::string> temporaries;
+
+void record_temporary(const std::string& name) {
+    const std::lock_guard<std::mutex> guard(temporaries_mutex);
+    temporaries.push_back(name);
+}
+
+void forget_temporary(const std::string& name) {
+    const std::lock_guard<std::mutex> guard(temporaries_mutex);
+    temporaries.erase(std::remove(temporaries.begin(), temporaries.end(), name), temporaries.end());
+}
+
+// Ctrl+C, Ctrl+Break, the console closing, logoff and shutdown: the
+// temporaries go, then the default handling ends the process.
+BOOL WINAPI remove_temporaries(DWORD /*event*/) {
+    const std::lock_guard<std::mutex> guard(temporaries_mutex);
+    for (const std::string& name : temporaries) {
+        ::DeleteFileW(wide_text(name).c_str());
+    }
+    temporaries.clear();
+    return FALSE;
+}
 
 // What is at `path`, without following a link: nothing, a regular file
 // (read-only or not), or anything else.
@@ -74,11 +104,14 @@ FileOutcome write_temporary(const std::string& target, std::string_view bytes,
             }
             return {FileFault::create, target};
         }
+        record_temporary(name);
         const bool written = write_whole(file, bytes) && ::FlushFileBuffers(file) != 0;
         const bool closed = ::CloseHandle(file) != 0;
         if (!written || !closed) {
             ::DeleteFileW(wide_text(name).c_str());
-            return {FileFault::write, name};
+            forget_temporary(name);
+            // The temporary is gone: the report names the file the user asked for.
+            return {FileFault::write, target};
         }
         temporary = name;
         return {};
@@ -161,6 +194,7 @@ FileOutcome commit_staged(StagedFile& staged) {
     if (!renamed) {
         ::DeleteFileW(wide_text(staged.temporary).c_str());
     }
+    forget_temporary(staged.temporary);
     staged.temporary.clear();
     return renamed ? FileOutcome{} : FileOutcome{FileFault::rename, staged.target};
 }
@@ -168,8 +202,17 @@ FileOutcome commit_staged(StagedFile& staged) {
 void discard_staged(StagedFile& staged) {
     if (!staged.temporary.empty()) {
         ::DeleteFileW(wide_text(staged.temporary).c_str());
+        forget_temporary(staged.temporary);
         staged.temporary.clear();
     }
+}
+
+void keep_staged(const StagedFile& staged) {
+    forget_temporary(staged.temporary);
+}
+
+void guard_the_companion() {
+    ::SetConsoleCtrlHandler(remove_temporaries, TRUE);
 }
 
 // Windows: a new file takes its permissions from its directory, like the
@@ -184,9 +227,11 @@ FileOutcome create_new_file(const std::string& target, std::string_view bytes,
         return outcome;
     }
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
-    if (!::MoveFileExW(wide_text(temporary).c_str(), wide_text(target).c_str(),
-                       MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = ::GetLastError();
+    const bool moved = ::MoveFileExW(wide_text(temporary).c_str(), wide_text(target).c_str(),
+                                     MOVEFILE_WRITE_THROUGH) != 0;
+    const DWORD error = moved ? ERROR_SUCCESS : ::GetLastError();
+    forget_temporary(temporary);
+    if (!moved) {
         ::DeleteFileW(wide_text(temporary).c_str());
         return {error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? FileFault::exists
                                                                             : FileFault::rename,

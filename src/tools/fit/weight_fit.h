@@ -18,8 +18,8 @@ namespace linesynth::tools {
 // component columns on a fresh store; then the rows of `like` (same indices
 // and sigmas) with their S(I) taken from it through the map of `scales`
 // (the run's, or one with a fitted ref_a). A narrowing that overflows is the
-// run's fault, also that of the run's integral of the rebuilt spectrum
-// (reports/integral.h).
+// run's fault, and so is every fault of the run's report stage rehearsed on
+// the rebuilt spectrum (its tables and integral, stages/report_stage.h).
 std::optional<RunFailure> rebuilt_rows(const RunData& data, const KeptColumns& kept,
                                        const std::vector<float>& weights,
                                        const ReportScales& scales,

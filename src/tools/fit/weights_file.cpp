@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "inputs/input_files.h"
+
 #include "tools/compare/number_text.h"
 
 namespace linesynth::tools {
@@ -101,6 +103,22 @@ std::optional<Refusal> replace_data_files(const std::string& dir,
         made_backups.push_back(dir + backup);
         replaced.push_back({files[i].name, backup});
     }
+    // Several files are renamed one by one: the journal lets the next writer
+    // complete what a killed process left half done.
+    const bool journalled = files.size() > 1;
+    const std::string journal = dir + journal_file_name;
+    if (journalled) {
+        std::string lines;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            lines += staged[i].temporary.substr(dir.size()) + "\t" + files[i].name + "\n";
+        }
+        if (const auto outcome = platform::create_new_file(journal, lines)) {
+            return undo(outcome);
+        }
+        for (const platform::StagedFile& file : staged) {
+            platform::keep_staged(file);
+        }
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (const auto outcome = platform::commit_staged(staged[i])) {
             put_back(dir, files, old_bytes, i);
@@ -108,13 +126,70 @@ std::optional<Refusal> replace_data_files(const std::string& dir,
                 platform::discard_staged(staged[later]);
             }
             replaced.clear();
+            if (journalled) {
+                platform::remove_file(journal);
+            }
             return Refusal{RefusalKind::data_files,
                            {},
                            0,
                            platform::fault_text(outcome) + "; the backups are kept"};
         }
     }
+    if (journalled) {
+        platform::remove_file(journal);
+    }
     return std::nullopt;
+}
+
+JournalOutcome finish_interrupted_replacement(const std::string& dir) {
+    const std::string journal = dir + journal_file_name;
+    JournalOutcome result;
+    if (!platform::entry_exists(journal)) {
+        return result;
+    }
+    std::string lines;
+    constexpr std::size_t journal_limit = 64 * 1024;
+    if (const auto outcome = platform::read_whole_file(journal, journal_limit, lines)) {
+        result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                 platform::fault_text(outcome) + "; nothing was written"};
+        return result;
+    }
+    std::size_t start = 0;
+    while (start < lines.size()) {
+        std::size_t end = lines.find('\n', start);
+        end = end == std::string::npos ? lines.size() : end;
+        const std::string line = lines.substr(start, end - start);
+        start = end + 1;
+        const std::size_t tab = line.find('\t');
+        const std::string temporary = line.substr(0, tab);
+        const std::string name = tab == std::string::npos ? "" : line.substr(tab + 1);
+        // Only a fit's own files and their own temporaries: a journal can
+        // move nothing else.
+        const bool known = (name == weights_file_name || name == scale_file_name) &&
+                           temporary.rfind(name + ".new-", 0) == 0 &&
+                           temporary.find_first_of("/\\") == std::string::npos;
+        if (!known) {
+            result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                     journal + " names " + line +
+                                         ", not a temporary of a fit's file; nothing was written"};
+            return result;
+        }
+        if (!platform::entry_exists(dir + temporary)) {
+            continue;  // renamed before the process ended
+        }
+        platform::StagedFile staged{dir + name, dir + temporary};
+        if (const auto outcome = platform::commit_staged(staged)) {
+            result.refused = Refusal{RefusalKind::data_files, journal, 0,
+                                     platform::fault_text(outcome) + "; " + journal + " is kept"};
+            return result;
+        }
+        result.done += (result.done.empty() ? "" : ", ") + name;
+    }
+    platform::remove_file(journal);
+    if (!result.done.empty()) {
+        result.done = "completed an interrupted replacement: " + result.done;
+    }
+    return result;
 }
 
 }  // namespace linesynth::tools

@@ -65,8 +65,33 @@ struct ReplacedFile {
 // files are renamed into place. When a rename fails after others succeeded,
 // those are put back from the old bytes. The result is the refusal of the
 // failing step; `replaced` lists the backups on success.
+//
+// Several files are renamed under a journal, journal_file_name in `dir`,
+// written (whole, as a new file) after the backups and removed after the last
+// rename; one line per file, its temporary and its name, separated by a tab:
+//   "qdqd.txt.new-Ab12Cd\tqdqd.txt\n"
+// A process killed between the renames leaves the journal and the temporaries
+// still to be renamed, and finish_interrupted_replacement completes them.
 std::optional<Refusal> replace_data_files(const std::string& dir,
                                           const std::vector<NewDataFile>& files,
                                           std::vector<ReplacedFile>& replaced);
+
+// The journal of replace_data_files.
+inline constexpr char journal_file_name[] = "linesynth-tools.journal";
+
+// Under the lock of lock_data_directory, before anything is read: completes
+// the renames of an interrupted replace_data_files from its journal (each
+// temporary still there takes its file's place; the backups were made before
+// the journal), then removes the journal, so that the files are again both
+// new or both old. Only the data files a fit writes and their own temporaries
+// are taken from a journal. The result is what was done, for standard error,
+// or a refusal when the journal cannot be read or completed:
+//   no journal                          -> {} (nothing done, nothing to say)
+//   journal naming qdqd.txt's temporary -> "completed an interrupted replacement: qdqd.txt"
+struct JournalOutcome {
+    std::string done;                // "" when there was nothing to complete
+    std::optional<Refusal> refused;  // the journal could not be completed
+};
+JournalOutcome finish_interrupted_replacement(const std::string& dir);
 
 }  // namespace linesynth::tools

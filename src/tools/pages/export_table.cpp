@@ -82,6 +82,7 @@ Table export_table(const Comparison& comparison, const std::vector<ComparedRow>&
     }
     table.meta.push_back(std::move(inputs));
 
+    const MaskIndex lookup = mask_index(comparison.mask);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ComparedRow& row = rows[i];
         std::vector<std::string> cells = {
@@ -90,7 +91,7 @@ Table export_table(const Comparison& comparison, const std::vector<ComparedRow>&
             shortest_text(row.synthetic),
             shortest_text(residual(row)),
             shortest_text(row.sigma),
-            std::string(boolean_cell(masked(comparison.mask, row.wavelength))),
+            std::string(boolean_cell(masked(lookup, row.wavelength))),
         };
         if (!fitted.empty()) {
             cells.push_back(shortest_text(fitted[i].synthetic));

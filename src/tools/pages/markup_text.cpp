@@ -44,6 +44,16 @@ std::size_t utf8_sequence_length(std::string_view text) {
     return length;
 }
 
+// Whether the well-formed sequence at the start of `text` is one that no
+// table line, YAML header or XML document may hold as it is: U+2028 and
+// U+2029, which Python's line splitting (and so astropy's readers) and YAML
+// take as line ends, and the noncharacters U+FFFE and U+FFFF, which XML and
+// YAML forbid.
+bool is_forbidden_character(std::string_view sequence) {
+    return sequence == "\xE2\x80\xA8" || sequence == "\xE2\x80\xA9" || sequence == "\xEF\xBF\xBE" ||
+           sequence == "\xEF\xBF\xBF";
+}
+
 }  // namespace
 
 void append_escaped(std::string& out, std::string_view text) {
@@ -78,7 +88,8 @@ void append_escaped(std::string& out, std::string_view text) {
                 } else if (code < 0x80) {
                     out += c;
                 } else if (const std::size_t length = utf8_sequence_length(text); length != 0) {
-                    out += text.substr(0, length);
+                    const std::string_view sequence = text.substr(0, length);
+                    out += is_forbidden_character(sequence) ? replacement : sequence;
                     taken = length;
                 } else {
                     out += replacement;
@@ -96,7 +107,8 @@ std::string one_line_text(std::string_view text) {
         if (code >= 0x20 && code < 0x7F) {
             out += text.front();
         } else if (const std::size_t length = code < 0x80 ? 0 : utf8_sequence_length(text);
-                   length != 0 && !(code == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0)) {
+                   length != 0 && !(code == 0xC2 && static_cast<unsigned char>(text[1]) < 0xA0) &&
+                   !is_forbidden_character(text.substr(0, length))) {
             out += text.substr(0, length);
             taken = length;
         } else {

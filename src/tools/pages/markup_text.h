@@ -8,6 +8,7 @@
 //   "a\x01" "b"        -> "a\xEF\xBF\xBD" "b" (control characters other than tab, line
 //                                               feed and carriage return -> U+FFFD:
 //                                               XML forbids them even as references)
+//   "\xEF\xBF\xBE"     -> "\xEF\xBF\xBD"      (U+FFFE and U+FFFF -> U+FFFD: XML forbids them)
 #pragma once
 
 #include <string>
@@ -24,6 +25,9 @@ void append_escaped(std::string& out, std::string_view text);
 // U+FFFD, the rest kept as it is:
 //   "H-alpha \xC3\x85" -> "H-alpha \xC3\x85";  "caf\xE9" -> "caf\xEF\xBF\xBD"
 //   "a\tb" -> "a\xEF\xBF\xBDb";  "\xC2\x85" -> "\xEF\xBF\xBD"
+// U+2028 and U+2029 end a line for Python's readers and YAML, and YAML and XML
+// forbid U+FFFE and U+FFFF, so each of the four -> U+FFFD too:
+//   "a\xE2\x80\xA8" "b" -> "a\xEF\xBF\xBD" "b";  "\xEF\xBF\xBF" -> "\xEF\xBF\xBD"
 std::string one_line_text(std::string_view text);
 
 // `text` without its trailing blanks: the title record is padded with them.
