@@ -134,13 +134,14 @@ py::dict rows(const LoadedDirectory& loaded) {
                       {}, comparison.sigma);
     std::vector<double> wavelength, observed, model, residuals, sigma;
     std::vector<bool> masked_rows;
+    const MaskIndex mask = mask_index(comparison.mask);
     for (const ComparedRow& row : all) {
         wavelength.push_back(static_cast<double>(row.wavelength));
         observed.push_back(static_cast<double>(row.observed));
         model.push_back(row.synthetic);
         residuals.push_back(residual(row));
         sigma.push_back(row.sigma);
-        masked_rows.push_back(masked(comparison.mask, row.wavelength));
+        masked_rows.push_back(masked(mask, row.wavelength));
     }
     py::array_t<bool> flags(static_cast<py::ssize_t>(masked_rows.size()));
     auto out = flags.mutable_unchecked<1>();
