@@ -129,6 +129,8 @@ def check_dom(dom, stats):
         fail("the DOM does not hold the statistics table")
     cells = number_cells(dom)
     for key, value in stats.items():
+        if isinstance(value, dict):
+            continue  # an object (the shift) has rows of its own, not one cell
         if key not in cells:
             fail("the statistics table has no %s" % key)
         shown = cells[key]

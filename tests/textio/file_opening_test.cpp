@@ -202,7 +202,7 @@ TEST(FileOpening, OpensAnExistingFileForReadingOnly) {
         {"a file another reader holds", path, LOCK_SH, platform::OpenFailure::none},
         {"a file a writer holds", path, LOCK_EX, platform::OpenFailure::denied},
         {"a missing file", dir.file("missing.txt"), 0, platform::OpenFailure::not_found},
-        {"a directory", dir.path().string(), 0, platform::OpenFailure::denied},
+        {"a directory", dir.path().string(), 0, platform::OpenFailure::not_regular},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
