@@ -127,7 +127,8 @@ const SafetyRow rows[] = {
           expect 1 "1 of 2 directories failed"
           grep -q ',ok,' "$S/out")sh"},
     {"survey aborted (status 134) when threads or memory ran short",
-     R"sh(for limit in 100000 150000 200000 300000; do
+     R"sh([ -z "$ASAN" ] || exit 0
+          for limit in 100000 150000 200000 300000; do
             (ulimit -v $limit; exec "$T" survey --jobs 256 "$D" "$D" "$D" >"$S/out" 2>"$S/err")
             status=$?
             [ "$status" -le 1 ] || { echo "limit $limit: status $status, $(cat "$S/err")"; exit 1; }
@@ -209,6 +210,21 @@ const SafetyRow rows[] = {
           expect 1 "cannot write standard output")sh"},
 };
 
+// The address sanitizer maps terabytes of shadow memory as a program starts,
+// so under an address-space limit the program cannot even begin: the rows
+// that set one have nothing to learn there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr const char* address_sanitized = "1";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr const char* address_sanitized = "1";
+#else
+constexpr const char* address_sanitized = "";
+#endif
+#else
+constexpr const char* address_sanitized = "";
+#endif
+
 TEST(FileSafety, EveryRowLeavesTheUsersFilesAlone) {
     for (const SafetyRow& row : rows) {
         SCOPED_TRACE(row.fault);
@@ -218,7 +234,8 @@ TEST(FileSafety, EveryRowLeavesTheUsersFilesAlone) {
                               std::filesystem::copy_options::recursive);
         const std::string script = std::string(helpers) + row.script;
         linesynth::testing::write_file(scratch.file("row.sh"), script);
-        const std::string command = "T='" + std::string(LINESYNTH_TOOLS_BINARY) + "' D='" +
+        const std::string command = "ASAN='" + std::string(address_sanitized) + "' T='" +
+                                    std::string(LINESYNTH_TOOLS_BINARY) + "' D='" +
                                     data.dir_with_separator() + "' S='" + scratch.path().string() +
                                     "' sh " + scratch.file("row.sh") + " >" + scratch.file("log") +
                                     " 2>&1";
