@@ -5,7 +5,10 @@ greyscale, the page lists the masks and says where sigma came from, a hostile
 title shows as its characters, once, and two runs give the same bytes. With
 --fit the residual axis is the fitted residuals': their range fills at least
 half of it, while the residuals of the file's weights are clipped with marks.
-With ten component sets, no two of their labels overlap.
+With ten component sets, no two of their labels overlap. With a set nearly
+alike another, and with sets alike, the fit section agrees with fit --json:
+upper limits, undetermined errors, the error method, the combinations and the
+correlation matrix.
 
 usage: plot_files.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR
 """
