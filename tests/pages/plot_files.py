@@ -5,13 +5,19 @@ greyscale, the page lists the masks and says where sigma came from, a hostile
 title shows as its characters, once, and two runs give the same bytes. With
 --fit the residual axis is the fitted residuals': their range fills at least
 half of it, while the residuals of the file's weights are clipped with marks.
-With ten component sets, no two of their labels overlap.
+With ten component sets, no two of their labels overlap. With a set nearly
+alike another, and with sets alike, the fit section agrees with fit --json:
+upper limits, undetermined errors, the error method, the combinations and the
+correlation matrix.
 
 usage: plot_files.py LINESYNTH_TOOLS EXAMPLE_DATA_DIR
 """
 
 import html.parser
+import json
+import math
 import os
+import re
 import shutil
 import sys
 import xml.etree.ElementTree as ET
@@ -191,6 +197,89 @@ def labels_apart(path):
                 fail("component labels overlap: %r and %r" % (a, b))
 
 
+def table_rows(page, ident):
+    """The cells' texts of each row of the table with this id; [] without one."""
+    table = re.search(r'<table id="%s">(.*?)</table>' % ident, page, re.S)
+    if not table:
+        return []
+    return [[html.unescape(c) for c in re.findall(r"<t[hd][^>]*>(.*?)</t[hd]>", row)]
+            for row in re.findall(r"<tr>(.*?)</tr>", table.group(1), re.S)]
+
+
+def near(shown, value, digits):
+    """A figure shown to `digits` significant digits of its exact value."""
+    shown = float(shown.replace(MINUS, "-"))
+    return abs(shown - value) <= 0.5 * 10.0 ** (math.floor(math.log10(abs(value))) - digits + 1) \
+        * (1 + 1e-9)
+
+
+def rounded_pair(value_text, error_text, value, error):
+    """As the page rounds a value with its error: both to the decimal place
+    of the error's second significant digit."""
+    error_text = error_text.replace("\u00b1", "").strip()
+    decimals = len(error_text.split(".")[1]) if "." in error_text else 0
+    half = 0.5 * 10.0 ** -decimals * (1 + 1e-9)
+    return (abs(float(value_text.replace(MINUS, "-")) - value) <= half
+            and abs(float(error_text) - error) <= half)
+
+
+def check_fit_page(tools, data, work, name):
+    """The report's fit section against fit --json: upper limits of the sets
+    held at 0, "undetermined" for dependent sets, the error method when one
+    beyond the formal is used, the combinations, and the correlation matrix
+    when a pair is strongly correlated."""
+    page_path = os.path.join(work, name + ".html")
+    sigma = os.path.join(data, "sigma.txt")
+    run_tool(tools, "report", "--dir", data, "--fit", "--sigma", sigma, "-o", page_path)
+    fit = json.loads(run_tool(tools, "fit", "--dir", data, "--sigma", sigma, "--json"))["fit"]
+    page = read_bytes(page_path).decode("utf-8")
+    rows = table_rows(page, "weights")[1:]
+    for slot, row in enumerate(rows[:len(fit["weights"])]):
+        error, limit = fit["errors"][slot], fit["upper_limits"][slot]
+        if limit is not None:
+            if not row[3].startswith("< ") or not near(row[3][2:], limit, 2):
+                fail("%s: set %d shows %r where its upper limit is %r"
+                     % (name, slot + 1, row[3], limit))
+        elif fit["error_method"][slot] == "undetermined" and row[3] != "undetermined":
+            fail("%s: the dependent set %d shows %r" % (name, slot + 1, row[3]))
+        elif error is not None and not rounded_pair(row[2], row[3], fit["weights"][slot], error):
+            fail("%s: set %d shows %r where fit has %r" % (name, slot + 1, row[2:], error))
+    beyond = set(fit["error_method"]) - {"formal", "none"}
+    if bool(beyond) != ('id="error_method"' in page):
+        fail("%s: the error method is said %s methods %r"
+             % (name, "without" if beyond else "with only", fit["error_method"]))
+    shown = table_rows(page, "combinations")[1:]
+    if len(shown) != len(fit["combinations"]):
+        fail("%s: %d combinations shown where fit has %d"
+             % (name, len(shown), len(fit["combinations"])))
+    for row, combination in zip(shown, fit["combinations"]):
+        if row[0] != ", ".join(str(k) for k in combination["sets"]) or \
+                not rounded_pair(row[2], row[3], combination["value"], combination["error"]):
+            fail("%s: combination %r where fit has %r" % (name, row, combination))
+    correlation = fit["correlation"] or []
+    strong = any(rho is not None and j != k and abs(rho) >= 0.5
+                 for j, line in enumerate(correlation) if line for k, rho in enumerate(line))
+    shown = [row[1:] for row in table_rows(page, "correlation")[1:]]
+    if strong != bool(shown):
+        fail("%s: the correlation matrix is %s" % (name, "missing" if strong else "shown"))
+    for j, row in enumerate(shown):
+        for k, text in enumerate(row):
+            rho = correlation[j][k] if correlation[j] else None
+            if (rho is None) != (text == "none") or (rho is not None and not near(text, rho, 6)):
+                fail("%s: correlation %d, %d shows %r where fit has %r" % (name, j, k, text, rho))
+    return page
+
+
+def near_copy(data, source, target, amplitude):
+    """Component set `target`: set `source` times 1 + amplitude * sin(0.3 I)."""
+    with open(os.path.join(data, "VeltoOut%d.txt" % source), encoding="ascii") as f:
+        values = f.read().split()
+    lines = ["%.6f\n" % (float(v) * (1 + amplitude * math.sin(0.3 * i)))
+             for i, v in enumerate(values[1:])]
+    with open(os.path.join(data, "VeltoOut%d.txt" % target), "w", encoding="ascii") as f:
+        f.write(values[0] + "\n" + "".join(lines))
+
+
 def main():
     tools, example = sys.argv[1], sys.argv[2]
     work, data, mask = scratch_copy(example)
@@ -262,6 +351,24 @@ def main():
         svg = os.path.join(work, "ten.svg")
         run_tool(tools, "plot", "--dir", ten, "--components", "-o", svg)
         labels_apart(svg)
+
+        # A set 1 % from set 1: set 2 held at 0 with its upper limit, and set
+        # 1 strongly correlated with its partner. Then an exact copy of set 1
+        # and another of set 1 as sets 4 and 5: a dependent group and its sum.
+        for name, copies in (("alike", ((1, 4, 0.01),)),
+                             ("dependent", ((1, 4, 0), (1, 5, 0)))):
+            alike = os.path.join(work, name)
+            shutil.copytree(example, alike)
+            for source, target, amplitude in copies:
+                near_copy(alike, source, target, amplitude)
+            with open(os.path.join(alike, "synthesis.txt"), "w", encoding="ascii") as f:
+                f.write("%d\n" % (3 + len(copies)) + "0.3\n" * (3 + len(copies)))
+            write_sigma(os.path.join(alike, "sigma.txt"), 400)
+            page = check_fit_page(tools, alike, work, name)
+            wanted = {"alike": ["&lt; ", 'id="correlation"'],
+                      "dependent": ["undetermined", 'id="combinations"']}[name]
+            if not all(w in page for w in wanted):
+                fail("%s: the page lacks one of %r" % (name, wanted))
     finally:
         shutil.rmtree(work)
     print("plot and report files: ok (%d compared rows)" % points)

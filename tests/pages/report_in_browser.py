@@ -122,6 +122,17 @@ def as_shown(key, value):
     return value
 
 
+def rounded_pair(shown, value, error):
+    """A value and its error rounded as the page rounds them (the error to 2
+    significant digits, the value to the same decimal place): each within
+    half a unit of the last decimal shown of its exact figure."""
+    text_value, text_error = [t.strip() for t in html.unescape(shown).split("\u00b1")]
+    decimals = len(text_error.split(".")[1]) if "." in text_error else 0
+    half = 0.5 * 10.0 ** -decimals * (1 + 1e-9)
+    return (abs(float(text_value.replace("\u2212", "-")) - value) <= half
+            and abs(float(text_error) - error) <= half)
+
+
 def check_dom(dom, stats):
     if "<svg" not in dom or dom.count('<path class="') < 8:
         fail("the DOM does not hold the plot")
@@ -129,12 +140,18 @@ def check_dom(dom, stats):
         fail("the DOM does not hold the statistics table")
     cells = number_cells(dom)
     for key, value in stats.items():
-        if isinstance(value, dict):
-            continue  # an object (the shift) has rows of its own, not one cell
         if key not in cells:
             fail("the statistics table has no %s" % key)
         shown = cells[key]
-        if value is None:
+        if key == "shift":
+            if value is None:
+                if not shown.startswith("none"):
+                    fail("the shift shows %r where stats has none" % shown)
+            elif not rounded_pair(shown, value["value"], value["error"]):
+                fail("the shift shows %r where stats --json has %r" % (shown, value))
+            elif value["significant"] != ('id="shift_warning"' in dom):
+                fail("the shift warning does not follow stats' significant (%r)" % value)
+        elif value is None:
             if shown != "none":
                 fail("%s shows %r where stats has none" % (key, shown))
         elif key in ("points", "max_abs_wavelength"):

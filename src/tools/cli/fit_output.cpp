@@ -35,41 +35,6 @@ std::string parameter_name(std::size_t index, std::size_t sets) {
     return index < sets ? "set " + std::to_string(index + 1) : std::string("ref_a");
 }
 
-// Says once how the errors were obtained, naming the sets of each method
-// beyond the formal one.
-std::string methods_text(const FitResult& result) {
-    const auto sets_with = [&](ErrorMethod method) {
-        std::vector<std::int32_t> sets;
-        for (std::size_t slot = 0; slot < result.error_methods.size(); ++slot) {
-            if (result.error_methods[slot] == method) {
-                sets.push_back(static_cast<std::int32_t>(slot + 1));
-            }
-        }
-        return sets;
-    };
-    std::string text;
-    const auto add = [&](ErrorMethod method, const std::string& words) {
-        const std::vector<std::int32_t> sets = sets_with(method);
-        const bool scale = result.scale && result.scale->ref_a_error_method == method;
-        if (sets.empty() && !scale) {
-            return;
-        }
-        text += (text.empty() ? "" : "; ") + words + " for " +
-                (sets.empty() ? std::string("ref_a")
-                              : (sets.size() == 1 ? "set " : "sets ") + set_list(sets) +
-                                    (scale ? " and ref_a" : ""));
-    };
-    add(ErrorMethod::formal, "formal (the covariance of the parameters not held at 0)");
-    add(ErrorMethod::released,
-        "released (the covariance with the weights held at 0 set free, since which are held "
-        "is itself uncertain)");
-    add(ErrorMethod::realizations,
-        "realizations (half their 16 to 84 % range, larger than the covariance's where the held "
-        "weights change between refits)");
-    add(ErrorMethod::undetermined, "none (linearly dependent, see the combination)");
-    return text.empty() ? "none" : text;
-}
-
 std::string combination_text(const Combination& combination) {
     std::string text;
     for (std::size_t k = 0; k < combination.sets.size(); ++k) {
@@ -215,7 +180,11 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
     if (options.mode == FitMode::non_negative) {
         report += labelled_line("sets at the bound 0", set_list(result.at_bound));
     }
-    report += labelled_line("error method", methods_text(result));
+    report += labelled_line("error method",
+                            error_methods_text(result.error_methods,
+                                               result.scale ? std::optional<ErrorMethod>(
+                                                                  result.scale->ref_a_error_method)
+                                                            : std::nullopt));
     for (const Combination& combination : result.combinations) {
         report += labelled_line("well determined", combination_text(combination));
     }

@@ -16,6 +16,7 @@
 #include "tools/files/digest.h"
 #include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
+#include "tools/fit/row_shift.h"
 #include "tools/fit/weight_fit.h"
 #include "tools/fit/weights_file.h"
 #include "tools/pages/explore_page.h"
@@ -312,6 +313,9 @@ CommandOutput run_report(const PageOptions& options) {
     report.plot = plot_svg(plot);
     report.statistics = fit_statistics(comparison.rows);
     report.figures = comparison_figures(comparison, report.statistics);
+    // The fit measured the same shift on the same comparison.
+    report.shift =
+        drawn.fit ? drawn.fit->shift : row_shift(comparison, report.figures.sigma_from_file);
     report.masks = report_masks(comparison);
     for (std::int32_t set = 1; set <= data.parameters.set_count && set <= max_component_sets;
          ++set) {
@@ -322,12 +326,17 @@ CommandOutput run_report(const PageOptions& options) {
         ReportFit& shown = report.fit.emplace();
         shown.weights = fit.weights;
         shown.errors = fit.errors;
+        shown.error_methods = fit.error_methods;
+        shown.upper_limits = fit.upper_limits;
         shown.at_bound = fit.at_bound;
+        shown.combinations = fit.combinations;
+        shown.correlation = fit.correlation;
         shown.bounded = !options.free;
         shown.errors_scaled = fit.errors_scaled;
         if (fit.scale) {
             shown.ref_a = fit.scale->ref_a;
             shown.ref_a_error = fit.scale->ref_a_error;
+            shown.ref_a_error_method = fit.scale->ref_a_error_method;
         }
         shown.chi2_after = fit.chi2_after;
         shown.after = fit.after;

@@ -114,10 +114,7 @@ std::string shift_text(const RowShift& shift) {
                                                   shortest_text(shift.error) +
                                                   "; observed rows against the model)");
     if (shift.significant) {
-        text += "the observed spectrum is offset from the model by more than " +
-                shortest_text(shift_significance) + " errors and " + shortest_text(shift_floor) +
-                " row: the run compares row with row, so the weights are biased; correct the "
-                "observed file or its calibration\n";
+        text += shift_warning() + "\n";
     }
     return text;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/checked_math.h"
+#include "tools/compare/number_text.h"
 #include "tools/fit/fit_design.h"
 #include "tools/fit/uncertainty.h"
 
@@ -79,6 +80,13 @@ std::optional<RowShift> row_shift(const Comparison& comparison, bool sigma_from_
     shift.significant = std::fabs(shift.value) > shift_significance * shift.error &&
                         std::fabs(shift.value) > shift_floor;
     return shift;
+}
+
+std::string shift_warning() {
+    return "the observed spectrum is offset from the model by more than " +
+           shortest_text(shift_significance) + " errors and " + shortest_text(shift_floor) +
+           " row: the run compares row with row, so the weights are biased; correct the "
+           "observed file or its calibration";
 }
 
 }  // namespace linesynth::tools

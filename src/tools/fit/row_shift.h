@@ -21,6 +21,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "tools/compare/comparison.h"
 
@@ -38,5 +39,9 @@ struct RowShift {
 // None when the columns leave the shift undetermined (a flat model, too few
 // rows).
 std::optional<RowShift> row_shift(const Comparison& comparison, bool sigma_from_file);
+
+// What a significant shift means for the user, in one sentence without its
+// final stop; the text report and the report page both say it.
+std::string shift_warning();
 
 }  // namespace linesynth::tools

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tools/compare/goodness.h"
+#include "tools/compare/number_text.h"
 #include "tools/fit/uncertainty.h"
 
 namespace linesynth::tools {
@@ -57,6 +58,42 @@ bool contains(const std::vector<Eigen::Index>& columns, Eigen::Index column) {
 }
 
 }  // namespace
+
+// Says once how the errors were obtained, naming the sets of each method
+// beyond the formal one (and ref_a, when the scale is fitted).
+std::string error_methods_text(const std::vector<ErrorMethod>& methods,
+                               std::optional<ErrorMethod> ref_a_method) {
+    const auto sets_with = [&](ErrorMethod method) {
+        std::vector<std::int32_t> sets;
+        for (std::size_t slot = 0; slot < methods.size(); ++slot) {
+            if (methods[slot] == method) {
+                sets.push_back(static_cast<std::int32_t>(slot + 1));
+            }
+        }
+        return sets;
+    };
+    std::string text;
+    const auto add = [&](ErrorMethod method, const std::string& words) {
+        const std::vector<std::int32_t> sets = sets_with(method);
+        const bool scale = ref_a_method == method;
+        if (sets.empty() && !scale) {
+            return;
+        }
+        text += (text.empty() ? "" : "; ") + words + " for " +
+                (sets.empty() ? std::string("ref_a")
+                              : (sets.size() == 1 ? "set " : "sets ") + set_list(sets) +
+                                    (scale ? " and ref_a" : ""));
+    };
+    add(ErrorMethod::formal, "formal (the covariance of the parameters not held at 0)");
+    add(ErrorMethod::released,
+        "released (the covariance with the weights held at 0 set free, since which are held "
+        "is itself uncertain)");
+    add(ErrorMethod::realizations,
+        "realizations (half their 16 to 84 % range, larger than the covariance's where the held "
+        "weights change between refits)");
+    add(ErrorMethod::undetermined, "none (linearly dependent, see the combination)");
+    return text.empty() ? "none" : text;
+}
 
 std::string_view error_method_name(ErrorMethod method) {
     switch (method) {

@@ -42,6 +42,7 @@
 #include <Eigen/Dense>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -64,6 +65,12 @@ enum class ErrorMethod {
 
 // "none", "formal", "released", "realizations", "undetermined".
 std::string_view error_method_name(ErrorMethod method);
+
+// How the errors were obtained, in words, once for all parameters: the
+// methods in use with the sets (and ref_a) of each, or "none". The text
+// report and the report page both say it.
+std::string error_methods_text(const std::vector<ErrorMethod>& methods,
+                               std::optional<ErrorMethod> ref_a_method);
 
 struct Combination {
     std::vector<std::int32_t> sets;  // from 1

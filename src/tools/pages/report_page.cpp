@@ -1,6 +1,7 @@
 #include "tools/pages/report_page.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "base/checked_math.h"
@@ -76,7 +77,18 @@ void put_statistics(std::string& out, const ReportData& data) {
     put_number_row(
         out, "integral", "integral (as the run appends it to the summary page)",
         data.figures.integral ? shortest(*data.figures.integral) : "none (beyond 32-bit range)");
+    std::string shift = "none (the model has no slope to measure it by)";
+    if (data.shift) {
+        const ValueWithError text = with_error(data.shift->value, data.shift->error);
+        shift = text.value + " &#177; " + text.error;
+    }
+    put_number_row(out, "shift", "shift of the observed rows against the model (rows)", shift);
     out += "</table></div>\n";
+    if (data.shift && data.shift->significant) {
+        out += "<p id=\"shift_warning\">";
+        put_escaped(out, shift_warning());
+        out += ".</p>\n";
+    }
 }
 
 // A fitted value with its 1-sigma error beside it, both rounded to the
@@ -93,7 +105,7 @@ void put_fitted_cells(std::string& out, float value, const std::optional<double>
     } else {
         out += shortest(value);
         out += "</td><td class=\"n\">";
-        out += without;
+        put_escaped(out, without);
     }
     out += "</td>";
 }
@@ -129,6 +141,97 @@ std::vector<std::string> fit_warnings(const ReportFit& fit, double chi2_before) 
     return warnings;
 }
 
+// What a fitted weight without an error shows in its place: the upper limit
+// of a weight held at 0, or why there is none.
+std::string without_error(const ReportFit& fit, std::size_t slot, bool held) {
+    if (held) {
+        return slot < fit.upper_limits.size() && fit.upper_limits[slot]
+                   ? upper_limit_text(*fit.upper_limits[slot])
+                   : std::string("at the bound 0");
+    }
+    return slot < fit.error_methods.size() && fit.error_methods[slot] == ErrorMethod::undetermined
+               ? "undetermined"
+               : "none";
+}
+
+// The methods are said only when one beyond the formal covariance is in
+// use: the ordinary page stays as it was.
+bool errors_beyond_formal(const ReportFit& fit) {
+    const auto beyond = [](ErrorMethod method) {
+        return method == ErrorMethod::released || method == ErrorMethod::realizations ||
+               method == ErrorMethod::undetermined;
+    };
+    return std::any_of(fit.error_methods.begin(), fit.error_methods.end(), beyond) ||
+           (fit.ref_a && beyond(fit.ref_a_error_method));
+}
+
+// The well-determined combinations of (nearly) dependent sets, with their
+// errors rounded as the weights' are.
+void put_combinations(std::string& out, const std::vector<Combination>& combinations) {
+    if (combinations.empty()) {
+        return;
+    }
+    out += "<h3>Well-determined combinations</h3>\n";
+    out += "<div class=\"scroll\"><table id=\"combinations\">\n";
+    out += "<tr><th>sets</th><th>coefficients</th><th>value</th><th>error (1 sigma)</th></tr>\n";
+    for (const Combination& combination : combinations) {
+        out += "<tr><td>";
+        out += set_list(combination.sets);
+        out += "</td><td>";
+        for (std::size_t k = 0; k < combination.coefficients.size(); ++k) {
+            out += k == 0 ? "" : ", ";
+            out += shortest(combination.coefficients[k]);
+        }
+        out += "</td><td class=\"n\">";
+        if (combination.error) {
+            const ValueWithError text = with_error(combination.value, *combination.error);
+            out += text.value;
+            out += "</td><td class=\"n\">&#177; ";
+            out += text.error;
+        } else {
+            out += six_digits(combination.value);
+            out += "</td><td class=\"n\">none";
+        }
+        out += "</td></tr>\n";
+    }
+    out += "</table></div>\n";
+}
+
+// The correlation matrix, when some pair of parameters is strongly
+// correlated (|rho| >= strong_correlation off the diagonal).
+void put_correlation(std::string& out, const ReportFit& fit) {
+    const std::size_t n = fit.correlation.size();
+    bool strong = false;
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t k = 0; k < n && k < fit.correlation[j].size(); ++k) {
+            const std::optional<double>& rho = fit.correlation[j][k];
+            strong = strong || (j != k && rho && std::fabs(*rho) >= strong_correlation);
+        }
+    }
+    if (!strong) {
+        return;
+    }
+    const auto name = [&](std::size_t index) {
+        return index < fit.weights.size() ? "set " + shortest(index + 1) : std::string("ref_a");
+    };
+    out += "<h3>Correlation</h3>\n<div class=\"scroll\"><table id=\"correlation\">\n<tr><th></th>";
+    for (std::size_t k = 0; k < n; ++k) {
+        out += "<th>" + name(k) + "</th>";
+    }
+    out += "</tr>\n";
+    for (std::size_t j = 0; j < n; ++j) {
+        out += "<tr><th>" + name(j) + "</th>";
+        for (std::size_t k = 0; k < n; ++k) {
+            out += "<td class=\"n\">";
+            const std::vector<std::optional<double>>& row = fit.correlation[j];
+            out += k < row.size() && row[k] ? six_digits(row[k].value()) : std::string("none");
+            out += "</td>";
+        }
+        out += "</tr>\n";
+    }
+    out += "</table></div>\n";
+}
+
 void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
     const bool sigma = !data.sigma_file.empty();
     out += "<div class=\"scroll\"><table id=\"fit\">\n";
@@ -158,6 +261,14 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
                    shortest(fit.rank) + " of " + shortest(fit.parameter_count));
     put_number_row(out, "condition_number", "condition number", six_digits(fit.condition_number));
     out += "</table></div>\n";
+    if (errors_beyond_formal(fit)) {
+        out += "<p id=\"error_method\">Error method: ";
+        put_escaped(
+            out, error_methods_text(fit.error_methods,
+                                    fit.ref_a ? std::optional<ErrorMethod>(fit.ref_a_error_method)
+                                              : std::nullopt));
+        out += ".</p>\n";
+    }
     const std::vector<std::string> warnings = fit_warnings(fit, data.statistics.chi2);
     if (!warnings.empty()) {
         out += "<ul id=\"warnings\">\n";
@@ -168,6 +279,8 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
         }
         out += "</ul>\n";
     }
+    put_combinations(out, fit.combinations);
+    put_correlation(out, fit);
 }
 
 // The weights table; with a fit it opens the fit's section, followed by the
@@ -189,7 +302,7 @@ void put_weights(std::string& out, const ReportData& data) {
         out += "</td>";
         if (data.fit && i < data.fit->weights.size() && i < data.fit->errors.size()) {
             put_fitted_cells(out, data.fit->weights[i], data.fit->errors[i],
-                             holds(data.fit->at_bound, set) ? "at the bound 0" : "none");
+                             without_error(*data.fit, i, holds(data.fit->at_bound, set)));
         }
         out += "</tr>\n";
     }

@@ -5,7 +5,9 @@
 // Sections, in order: the title (once, as the heading), where sigma came
 // from, the plot (inline SVG); with a fit, the fit first (the fitted weights
 // with their errors beside those of the weights file, the goodness and the
-// conditioning of the fit, and its warnings), then the statistics of the
+// conditioning of the fit, and its warnings; a weight held at 0 shows its
+// upper limit, a (nearly) dependent group its well-determined combination,
+// and a strongly correlated pair the correlation matrix), then the statistics of the
 // weights file's model; without one, those statistics (the integral the run
 // appends among them), then the weights; then the masks with the rows each
 // removed, the calibration, the normalisation, the input files with their
@@ -21,6 +23,7 @@
 // 32-bit real (number_text.h):
 //   chi-squared 0.02932168489030386 -> "0.0293217";  weight 0.3f -> "0.3"
 //   fitted weight 0.123456 +/- 0.00176973 -> "0.1235", "± 0.0018"
+//   weight held at 0, upper limit 0.0312 -> "< 0.031"
 #pragma once
 
 #include <cstdint>
@@ -33,6 +36,8 @@
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 #include "tools/compare/goodness.h"
+#include "tools/fit/row_shift.h"
+#include "tools/fit/weight_errors.h"
 
 namespace linesynth::tools {
 
@@ -40,11 +45,17 @@ namespace linesynth::tools {
 struct ReportFit {
     std::vector<float> weights;                 // set 1 first: what synthesis.txt would get
     std::vector<std::optional<double>> errors;  // 1 sigma; none at the bound or without covariance
-    std::vector<std::int32_t> at_bound;         // sets held at 0
-    bool bounded = true;                        // a non-negative fit (not --free)
-    bool errors_scaled = false;                 // unit sigmas: scaled by the residuals' scatter
-    std::optional<float> ref_a;                 // with a fitted scale: what qdqd.txt would get
+    std::vector<ErrorMethod> error_methods;     // how each error was obtained
+    std::vector<std::optional<double>> upper_limits;  // 95 %, for the sets held at 0
+    std::vector<std::int32_t> at_bound;               // sets held at 0
+    bool bounded = true;                              // a non-negative fit (not --free)
+    bool errors_scaled = false;  // unit sigmas: scaled by the residuals' scatter
+    std::optional<float> ref_a;  // with a fitted scale: what qdqd.txt would get
     std::optional<double> ref_a_error;
+    ErrorMethod ref_a_error_method = ErrorMethod::none;
+    std::vector<Combination> combinations;  // of (nearly) dependent sets
+    // Over the weights, then ref_a; shown when a pair is strongly correlated.
+    std::vector<std::vector<std::optional<double>>> correlation;
     double chi2_after = 0;  // with the new files, by the run's arithmetic
     Goodness after;
     std::int32_t rank = 0;
@@ -73,7 +84,8 @@ struct ReportData {
     std::string sigma_file;  // as named on the command line; empty: unit sigmas
     std::string plot;        // the <svg> element (svg_plot.h)
     FitStatistics statistics;
-    ComparisonFigures figures;  // dof, goodness and signal-to-noise of the run's own weights
+    ComparisonFigures figures;      // dof, goodness and signal-to-noise of the run's own weights
+    std::optional<RowShift> shift;  // of the observed rows against the model
     std::vector<ReportMask> masks;
     std::vector<float> weights;  // of the weights file, set 1 first
     std::optional<ReportFit> fit;
