@@ -1,6 +1,7 @@
 #include "tools/fit/weights_file.h"
 
 #include <limits>
+#include <utility>
 
 #include "inputs/input_files.h"
 
@@ -148,7 +149,7 @@ JournalOutcome finish_interrupted_replacement(const std::string& dir) {
         return result;
     }
     std::string lines;
-    constexpr std::size_t journal_limit = 64 * 1024;
+    constexpr std::size_t journal_limit = std::size_t{64} * 1024;
     if (const auto outcome = platform::read_whole_file(journal, journal_limit, lines)) {
         result.refused = Refusal{RefusalKind::data_files, journal, 0,
                                  platform::fault_text(outcome) + "; nothing was written"};
@@ -169,9 +170,11 @@ JournalOutcome finish_interrupted_replacement(const std::string& dir) {
                            temporary.rfind(name + ".new-", 0) == 0 &&
                            temporary.find_first_of("/\\") == std::string::npos;
         if (!known) {
-            result.refused = Refusal{RefusalKind::data_files, journal, 0,
-                                     journal + " names " + line +
-                                         ", not a temporary of a fit's file; nothing was written"};
+            std::string text = journal;
+            text += " names ";
+            text += line;
+            text += ", not a temporary of a fit's file; nothing was written";
+            result.refused = Refusal{RefusalKind::data_files, journal, 0, std::move(text)};
             return result;
         }
         if (!platform::entry_exists(dir + temporary)) {
