@@ -6,7 +6,7 @@
 # optimised build with assertions on, then each fuzz target for a bounded
 # time. Installs the Debian packages it needs first (as root; otherwise it
 # prints the apt-get line to run).
-#   scripts/test.sh            everything (about 15 minutes on two cores)
+#   scripts/test.sh            everything (about 30 minutes on two cores)
 #   FUZZ_SECONDS=10 scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
