@@ -7,16 +7,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
-for program in node npm; do
-  if ! command -v "$program" >/dev/null 2>&1; then
-    if [[ "${LINESYNTH_REQUIRE_CHROMIUM:-}" == 1 ]]; then
-      echo "$program is missing, and LINESYNTH_REQUIRE_CHROMIUM=1" >&2
-      exit 1
-    fi
-    echo "skipped: $program is missing" >&2
-    exit 77
-  fi
-done
+source "$here/need_programs.sh"
+need_programs node npm
 "$here/install_puppeteer.sh" "$1"
 cd "$root"
 exec "$1/node_modules/.bin/eslint" --config tests/explore/eslint.config.js \

@@ -6,15 +6,7 @@
 # LINESYNTH_REQUIRE_CHROMIUM=1 (CI), where that fails.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-for program in /usr/bin/chromium node npm; do
-  if ! command -v "$program" >/dev/null 2>&1; then
-    if [[ "${LINESYNTH_REQUIRE_CHROMIUM:-}" == 1 ]]; then
-      echo "$program is missing, and LINESYNTH_REQUIRE_CHROMIUM=1" >&2
-      exit 1
-    fi
-    echo "skipped: $program is missing" >&2
-    exit 77
-  fi
-done
+source "$here/need_programs.sh"
+need_programs /usr/bin/chromium node npm
 "$here/install_puppeteer.sh" "$3"
 exec node "$here/explore_in_browser.js" "$1" "$2" "$3/node_modules" "${@:4}"
