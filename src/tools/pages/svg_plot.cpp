@@ -443,13 +443,18 @@ void put_grid(std::string& out, const Scale& x, const Scale& y, const Panel& pan
     }
 }
 
-// The frame goes on top of the curves, which may run along the panel's edge.
-void put_frame(std::string& out, const Scale& x, const Panel& panel) {
+// The panel's rectangle, left open for the caller's own attributes.
+void open_panel_rect(std::string& out, const Scale& x, const Panel& panel) {
     out += "<rect";
     put_attribute(out, "x", x.from);
     put_attribute(out, "y", panel.top);
     put_attribute(out, "width", x.to - x.from);
     put_attribute(out, "height", panel.bottom - panel.top);
+}
+
+// The frame goes on top of the curves, which may run along the panel's edge.
+void put_frame(std::string& out, const Scale& x, const Panel& panel) {
+    open_panel_rect(out, x, panel);
     out += " fill=\"none\"";
     put_attribute(out, "stroke", frame_colour);
     out += "/>\n";
@@ -616,11 +621,7 @@ void put_clip(std::string& out, std::string_view id, const Scale& x, const Panel
     out += "<clipPath";
     put_attribute(out, "id", id);
     out += '>';
-    out += "<rect";
-    put_attribute(out, "x", x.from);
-    put_attribute(out, "y", panel.top);
-    put_attribute(out, "width", x.to - x.from);
-    put_attribute(out, "height", panel.bottom - panel.top);
+    open_panel_rect(out, x, panel);
     out += "/></clipPath>\n<g clip-path=\"url(#";
     out += id;
     out += ")\">\n";
