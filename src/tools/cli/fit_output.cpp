@@ -122,16 +122,16 @@ std::string chi2_label(const FitResult& result, const std::string& when) {
                : "sum of squared residuals " + when + " (sigma 1 for every row)";
 }
 
-}  // namespace
-
-std::string fit_text(const FitResult& result, const FitOptions& options) {
+// The table of sets: the weight in the weights file, the fitted weight and
+// its error, with realizations their median and 16 and 84 % percentiles.
+std::string weights_table(const FitResult& result) {
     const bool spread = !result.realizations.weights.empty();
-    std::string report = column("set", 5) + column("weight in synthesis.txt", 25) +
-                         column("fitted weight", 15) + "error (1 sigma)";
+    std::string table = column("set", 5) + column("weight in synthesis.txt", 25) +
+                        column("fitted weight", 15) + "error (1 sigma)";
     if (spread) {
-        report = column(report, 70) + column("median", 24) + column("16 %", 24) + "84 %";
+        table = column(table, 70) + column("median", 24) + column("16 %", 24) + "84 %";
     }
-    report += "\n";
+    table += "\n";
     for (std::size_t slot = 0; slot < result.weights.size(); ++slot) {
         const auto set = static_cast<std::int32_t>(slot + 1);
         const bool held =
@@ -145,51 +145,65 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
             row = column(row, 70) + column(shortest_text(s.median), 24) +
                   column(shortest_text(s.p16), 24) + shortest_text(s.p84);
         }
-        report += row + "\n";
+        table += row + "\n";
     }
-    if (result.scale) {
-        const ScaleResult& scale = *result.scale;
-        std::string fitted = shortest_text(scale.ref_a) + " (error " +
-                             optional_text(scale.ref_a_error, "none") + ")";
-        if (scale.ref_a_spread) {
-            fitted += ", realizations " + shortest_text(scale.ref_a_spread->median) + " (" +
-                      shortest_text(scale.ref_a_spread->p16) + " to " +
-                      shortest_text(scale.ref_a_spread->p84) + ")";
-        }
-        report += labelled_line("fitted ref_a", fitted);
-        report += labelled_line("ref_b (kept)", shortest_text(scale.ref_b));
+    return table;
+}
+
+std::string scale_lines(const ScaleResult& scale) {
+    std::string fitted =
+        shortest_text(scale.ref_a) + " (error " + optional_text(scale.ref_a_error, "none") + ")";
+    if (scale.ref_a_spread) {
+        fitted += ", realizations " + shortest_text(scale.ref_a_spread->median) + " (" +
+                  shortest_text(scale.ref_a_spread->p16) + " to " +
+                  shortest_text(scale.ref_a_spread->p84) + ")";
     }
-    report += labelled_line(chi2_label(result, "before"), shortest_text(result.before.chi2));
-    report += labelled_line(chi2_label(result, "after"), shortest_text(result.chi2_after));
+    return labelled_line("fitted ref_a", fitted) +
+           labelled_line("ref_b (kept)", shortest_text(scale.ref_b));
+}
+
+// Chi-squared before and after, its degrees of freedom and what they give,
+// the sets held at the bound and how each error was found.
+std::string goodness_lines(const FitResult& result, const FitOptions& options) {
+    std::string lines =
+        labelled_line(chi2_label(result, "before"), shortest_text(result.before.chi2)) +
+        labelled_line(chi2_label(result, "after"), shortest_text(result.chi2_after));
     if (result.worse) {
-        report += std::string("the fitted weights do not lower chi-squared; keep those of ") +
-                  weights_file_name + "\n";
+        lines += std::string("the fitted weights do not lower chi-squared; keep those of ") +
+                 weights_file_name + "\n";
     }
-    report +=
+    lines +=
         labelled_line("degrees of freedom", std::to_string(result.after.dof) +
                                                 " (compared rows - parameters not at a bound)");
-    report += labelled_line("reduced chi-squared", optional_text(result.after.chi2_reduced,
-                                                                 "none (no degree of freedom)"));
+    lines += labelled_line("reduced chi-squared",
+                           optional_text(result.after.chi2_reduced, "none (no degree of freedom)"));
     if (result.figures.sigma_from_file) {
-        report +=
+        lines +=
             labelled_line("p-value", optional_text(result.after.p_value, "none") +
                                          " (probability of a chi-squared at least this large)");
     } else {
-        report += labelled_line("errors", "scaled by the scatter of the residuals (no sigma file)");
+        lines += labelled_line("errors", "scaled by the scatter of the residuals (no sigma file)");
     }
     if (options.mode == FitMode::non_negative) {
-        report += labelled_line("sets at the bound 0", set_list(result.at_bound));
+        lines += labelled_line("sets at the bound 0", set_list(result.at_bound));
     }
-    report += labelled_line("error method",
-                            error_methods_text(result.error_methods,
-                                               result.scale ? std::optional<ErrorMethod>(
-                                                                  result.scale->ref_a_error_method)
-                                                            : std::nullopt));
+    lines += labelled_line("error method",
+                           error_methods_text(result.error_methods,
+                                              result.scale ? std::optional<ErrorMethod>(
+                                                                 result.scale->ref_a_error_method)
+                                                           : std::nullopt));
+    return lines;
+}
+
+// The well-determined combinations, the most correlated pairs, the rank and
+// the condition number, each with the sets that (nearly) depend on others.
+std::string dependence_lines(const FitResult& result) {
+    std::string lines;
     for (const Combination& combination : result.combinations) {
-        report += labelled_line("well determined", combination_text(combination));
+        lines += labelled_line("well determined", combination_text(combination));
     }
     if (const std::string pairs = correlated_pairs(result); !pairs.empty()) {
-        report += labelled_line("most correlated", pairs);
+        lines += labelled_line("most correlated", pairs);
     }
     std::string rank = std::to_string(result.rank) + " of " +
                        std::to_string(result.parameter_count) + " (singular values below " +
@@ -199,7 +213,7 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
         rank += "; linearly dependent sets: " + set_list(result.dependent) +
                 (result.scale_dependent ? " and the scale" : "");
     }
-    report += labelled_line("rank", rank);
+    lines += labelled_line("rank", rank);
     std::string condition = std::isfinite(result.condition_number)
                                 ? shortest_text(result.condition_number)
                                 : std::string("infinite");
@@ -208,32 +222,26 @@ std::string fit_text(const FitResult& result, const FitOptions& options) {
                      (result.scale_dependent ? " and the scale" : "") +
                      ": their weights are poorly determined";
     }
-    report += labelled_line("condition number", condition);
-    if (result.realizations.count > 0) {
-        std::string line =
-            std::to_string(result.realizations.count) + " (seed " + std::to_string(options.seed) +
-            ", " +
-            (result.figures.sigma_from_file ? "Gaussian noise of each row's sigma"
-                                            : "Gaussian noise of the residuals' scatter") +
-            ")";
-        if (result.realizations.refused > 0) {
-            line += ", " + std::to_string(result.realizations.refused) +
-                    " left out (scale not above 0)";
-        }
-        report += labelled_line("realizations", line);
-    }
-    if (result.shift) {
-        report += shift_text(*result.shift);
-    }
-    if (result.scale) {
-        report += "new qdqd.txt (ref_a, then ref_b):\n" + shortest_text(result.scale->ref_a) +
-                  "\n" + shortest_text(result.scale->ref_b) + "\n";
-    }
-    return report;
+    return lines + labelled_line("condition number", condition);
 }
 
-nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
-    nlohmann::json json;
+std::string realizations_line(const FitResult& result, const FitOptions& options) {
+    std::string line =
+        std::to_string(result.realizations.count) + " (seed " + std::to_string(options.seed) +
+        ", " +
+        (result.figures.sigma_from_file ? "Gaussian noise of each row's sigma"
+                                        : "Gaussian noise of the residuals' scatter") +
+        ")";
+    if (result.realizations.refused > 0) {
+        line +=
+            ", " + std::to_string(result.realizations.refused) + " left out (scale not above 0)";
+    }
+    return labelled_line("realizations", line);
+}
+
+// The weights, their errors, how each was found and the upper limits of
+// those held at 0.
+void add_weights_json(const FitResult& result, nlohmann::json& json) {
     json["weights"] = nlohmann::json::array();
     for (const float weight : result.weights) {
         json["weights"].push_back(static_cast<double>(weight));
@@ -251,13 +259,76 @@ nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
     for (const std::optional<double>& limit : result.upper_limits) {
         json["upper_limits"].push_back(optional_json(limit));
     }
-    json["combinations"] = nlohmann::json::array();
-    for (const Combination& combination : result.combinations) {
-        json["combinations"].push_back({{"sets", combination.sets},
-                                        {"coefficients", combination.coefficients},
-                                        {"value", combination.value},
-                                        {"error", optional_json(combination.error)}});
+}
+
+nlohmann::json combinations_json(const std::vector<Combination>& combinations) {
+    nlohmann::json json = nlohmann::json::array();
+    for (const Combination& combination : combinations) {
+        json.push_back({{"sets", combination.sets},
+                        {"coefficients", combination.coefficients},
+                        {"value", combination.value},
+                        {"error", optional_json(combination.error)}});
     }
+    return json;
+}
+
+nlohmann::json realizations_json(const FitResult& result, const FitOptions& options) {
+    if (result.realizations.count == 0) {
+        return nullptr;
+    }
+    nlohmann::json realizations = spread_json(result.realizations.weights);
+    realizations["count"] = result.realizations.count;
+    realizations["refused"] = result.realizations.refused;
+    realizations["seed"] = options.seed;
+    return realizations;
+}
+
+nlohmann::json scale_json(const std::optional<ScaleResult>& fitted) {
+    if (!fitted) {
+        return nullptr;
+    }
+    const ScaleResult& scale = *fitted;
+    nlohmann::json s;
+    s["ref_a"] = static_cast<double>(scale.ref_a);
+    s["ref_a_error"] = optional_json(scale.ref_a_error);
+    s["ref_a_error_method"] = error_method_name(scale.ref_a_error_method);
+    s["ref_b"] = static_cast<double>(scale.ref_b);
+    s["a"] = scale.a;
+    s["ref_a_realizations"] = nullptr;
+    if (scale.ref_a_spread) {
+        s["ref_a_realizations"] = {{"median", scale.ref_a_spread->median},
+                                   {"p16", scale.ref_a_spread->p16},
+                                   {"p84", scale.ref_a_spread->p84}};
+    }
+    return s;
+}
+
+}  // namespace
+
+std::string fit_text(const FitResult& result, const FitOptions& options) {
+    std::string report = weights_table(result);
+    if (result.scale) {
+        report += scale_lines(*result.scale);
+    }
+    report += goodness_lines(result, options);
+    report += dependence_lines(result);
+    if (result.realizations.count > 0) {
+        report += realizations_line(result, options);
+    }
+    if (result.shift) {
+        report += shift_text(*result.shift);
+    }
+    if (result.scale) {
+        report += "new qdqd.txt (ref_a, then ref_b):\n" + shortest_text(result.scale->ref_a) +
+                  "\n" + shortest_text(result.scale->ref_b) + "\n";
+    }
+    return report;
+}
+
+nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
+    nlohmann::json json;
+    add_weights_json(result, json);
+    json["combinations"] = combinations_json(result.combinations);
     json["covariance"] = matrix_json(result.covariance);
     json["correlation"] = matrix_json(result.correlation);
     json["shift"] = shift_json(result.shift);
@@ -275,30 +346,8 @@ nlohmann::json fit_json(const FitResult& result, const FitOptions& options) {
     json["dependent"] = result.dependent;
     json["nearly_dependent"] = result.nearly_dependent;
     json["scale_dependent"] = result.scale_dependent;
-    json["realizations"] = nullptr;
-    if (result.realizations.count > 0) {
-        nlohmann::json realizations = spread_json(result.realizations.weights);
-        realizations["count"] = result.realizations.count;
-        realizations["refused"] = result.realizations.refused;
-        realizations["seed"] = options.seed;
-        json["realizations"] = realizations;
-    }
-    json["scale"] = nullptr;
-    if (result.scale) {
-        const ScaleResult& scale = *result.scale;
-        nlohmann::json& s = json["scale"];
-        s["ref_a"] = static_cast<double>(scale.ref_a);
-        s["ref_a_error"] = optional_json(scale.ref_a_error);
-        s["ref_a_error_method"] = error_method_name(scale.ref_a_error_method);
-        s["ref_b"] = static_cast<double>(scale.ref_b);
-        s["a"] = scale.a;
-        s["ref_a_realizations"] = nullptr;
-        if (scale.ref_a_spread) {
-            s["ref_a_realizations"] = {{"median", scale.ref_a_spread->median},
-                                       {"p16", scale.ref_a_spread->p16},
-                                       {"p84", scale.ref_a_spread->p84}};
-        }
-    }
+    json["realizations"] = realizations_json(result, options);
+    json["scale"] = scale_json(result.scale);
     return json;
 }
 
