@@ -82,9 +82,109 @@ void put_goodness(RowCells& cells, const FitStatistics& stats, const Goodness& g
     cells.set("adev_percent", optional_number(stats.adev_percent));
 }
 
-}  // namespace
+void put_figures(RowCells& cells, const Comparison& comparison, const ComparisonFigures& figures) {
+    cells.set("title", figures.title);
+    cells.set("sets", integer(comparison.data->parameters.set_count));
+    cells.set("points", integer(static_cast<std::int64_t>(comparison.rows.size())));
+    cells.set("snr", optional_number(figures.snr));
+    cells.set("integral", optional_number(figures.integral));
+    cells.set("normalised_by", optional_number(figures.normalised_by));
+}
 
-std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
+// The fit's own columns: each set's weight, error and upper limit, ref_a,
+// and the fit's conditioning.
+void put_fit(RowCells& cells, const FitResult& result) {
+    for (std::size_t slot = 0; slot < result.fitted.size(); ++slot) {
+        const std::string name = "w" + std::to_string(slot + 1);
+        cells.set(name, number(result.fitted[slot]));
+        cells.set(name + "_err", optional_number(result.errors[slot]));
+        cells.set(name + "_limit", optional_number(result.upper_limits[slot]));
+    }
+    if (result.scale) {
+        cells.set("ref_a", number(result.scale->ref_a_exact));
+        cells.set("ref_a_err", optional_number(result.scale->ref_a_error));
+    }
+    cells.set("condition_number", number(result.condition_number));
+    cells.set("rank", integer(result.rank));
+    cells.set("chi2_before", number(result.before.chi2));
+}
+
+// How a row ended: "ok" with no message, or the kind of failure and its
+// report.
+struct RowEnd {
+    std::string status;
+    std::string message;
+};
+
+SurveyRow finished_row(RowCells& cells, const RowEnd& end) {
+    cells.set("status", end.status);
+    cells.set("message", end.message);
+    return {end.status == "ok", cells.take()};
+}
+
+// Names the directory's mask and sigma files in the request where they are
+// regular files, and says in the row whether each is there; a name that is
+// there but is not a regular file ends the row.
+std::optional<RowEnd> find_option_files(const SurveyOptions& options, ComparisonRequest& request,
+                                        RowCells& cells) {
+    const struct {
+        const std::string& name;
+        std::string& file;
+        std::string_view column;
+        RefusalKind refusal;
+    } option_files[] = {
+        {options.mask_name, request.mask_file, "mask", RefusalKind::mask_file},
+        {options.sigma_name, request.sigma_file, "sigma", RefusalKind::sigma_file},
+    };
+    for (const auto& option : option_files) {
+        if (option.name.empty()) {
+            continue;
+        }
+        const std::string path = request.dir + option.name;
+        const OptionFile kind = option_file(path);
+        if (kind == OptionFile::not_regular) {
+            return RowEnd{std::string(refusal_name(option.refusal)),
+                          path +
+                              " is not a regular file (a dangling link, FIFO, device or "
+                              "directory); it is not read"};
+        }
+        option.file = kind == OptionFile::regular ? path : "";
+        cells.set(option.column, std::string(boolean_cell(kind == OptionFile::regular)));
+    }
+    return std::nullopt;
+}
+
+// The comparison's figures, with the fitted model's when the survey fits.
+RowEnd put_comparison(const SurveyOptions& options, const ComparisonRequest& request,
+                      RowCells& cells) {
+    Comparison comparison;
+    if (auto refusal = load_comparison(request, comparison)) {
+        return {std::string(refusal_name(refusal->kind)), refusal->text};
+    }
+    if (!options.fit) {
+        const FitStatistics stats = fit_statistics(comparison.rows);
+        const ComparisonFigures figures = comparison_figures(comparison, stats);
+        put_figures(cells, comparison, figures);
+        put_goodness(cells, stats, figures.goodness);
+        return {"ok", ""};
+    }
+    FitOptions fit_options;
+    fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
+    fit_options.scale = options.scale;
+    FitResult result;
+    if (auto refusal = fit_comparison(comparison, request.dir, fit_options, result)) {
+        put_figures(cells, comparison,
+                    comparison_figures(comparison, fit_statistics(comparison.rows)));
+        return {std::string(refusal_name(refusal->kind)), refusal->text};
+    }
+    put_figures(cells, comparison, result.figures);
+    put_goodness(cells, fit_statistics(result.rows_after), result.after);
+    put_fit(cells, result);
+    return {"ok", ""};
+}
+
+// The columns every survey has, from the directory to normalised_by.
+std::vector<TableColumn> comparison_columns(const SurveyOptions& options) {
     using enum ColumnType;
     std::vector<TableColumn> columns = {
         {"directory", string, "", "the data directory as given"},
@@ -115,12 +215,14 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
             {"integral", float64, "", "the integral the run appends to the summary page"},
             {"normalised_by", float64, "", "maximum the observed fluxes were divided by"},
         });
-    const TableColumn digest_column = {"input_sha256", string, "",
-                                       "SHA-256 of the directory's files that decide the row"};
-    if (!options.fit) {
-        columns.push_back(digest_column);
-        return columns;
-    }
+    return columns;
+}
+
+// With --fit: each set's weight, error and upper limit, ref_a with --scale,
+// and the fit's conditioning.
+std::vector<TableColumn> fit_columns(const SurveyOptions& options) {
+    using enum ColumnType;
+    std::vector<TableColumn> columns;
     for (std::int32_t set = 1; set <= weight_columns; ++set) {
         columns.push_back({"w" + std::to_string(set), float64, "",
                            "fitted weight of set " + std::to_string(set)});
@@ -146,7 +248,19 @@ std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
             {"rank", int64, "", "rank of the fit"},
             {"chi2_before", float64, "", "chi-squared with the weights of synthesis.txt"},
         });
-    columns.push_back(digest_column);
+    return columns;
+}
+
+}  // namespace
+
+std::vector<TableColumn> survey_columns(const SurveyOptions& options) {
+    std::vector<TableColumn> columns = comparison_columns(options);
+    if (options.fit) {
+        const std::vector<TableColumn> fitted = fit_columns(options);
+        columns.insert(columns.end(), fitted.begin(), fitted.end());
+    }
+    columns.push_back({"input_sha256", ColumnType::string, "",
+                       "SHA-256 of the directory's files that decide the row"});
     return columns;
 }
 
@@ -187,86 +301,14 @@ SurveyRow survey_row(const std::string& dir, const SurveyOptions& options,
                      const std::string& digest) {
     const std::vector<TableColumn> columns = survey_columns(options);
     RowCells cells(columns);
-    SurveyRow row;
     cells.set("directory", dir);
     cells.set("input_sha256", digest);
-    const auto finish = [&](std::string_view status, const std::string& message) {
-        row.ok = status == "ok";
-        cells.set("status", std::string(status));
-        cells.set("message", message);
-        row.cells = cells.take();
-        return row;
-    };
-
     ComparisonRequest request;
     request.dir = platform::directory_path(dir);
-    const struct {
-        const std::string& name;
-        std::string& file;
-        std::string_view column;
-        RefusalKind refusal;
-    } option_files[] = {
-        {options.mask_name, request.mask_file, "mask", RefusalKind::mask_file},
-        {options.sigma_name, request.sigma_file, "sigma", RefusalKind::sigma_file},
-    };
-    for (const auto& option : option_files) {
-        if (option.name.empty()) {
-            continue;
-        }
-        const std::string path = request.dir + option.name;
-        const OptionFile kind = option_file(path);
-        if (kind == OptionFile::not_regular) {
-            return finish(refusal_name(option.refusal),
-                          path +
-                              " is not a regular file (a dangling link, FIFO, device or "
-                              "directory); it is not read");
-        }
-        option.file = kind == OptionFile::regular ? path : "";
-        cells.set(option.column, std::string(boolean_cell(kind == OptionFile::regular)));
+    if (auto end = find_option_files(options, request, cells)) {
+        return finished_row(cells, *end);
     }
-    Comparison comparison;
-    if (auto refusal = load_comparison(request, comparison)) {
-        return finish(refusal_name(refusal->kind), refusal->text);
-    }
-    const auto put_figures = [&](const ComparisonFigures& figures) {
-        cells.set("title", figures.title);
-        cells.set("sets", integer(comparison.data->parameters.set_count));
-        cells.set("points", integer(static_cast<std::int64_t>(comparison.rows.size())));
-        cells.set("snr", optional_number(figures.snr));
-        cells.set("integral", optional_number(figures.integral));
-        cells.set("normalised_by", optional_number(figures.normalised_by));
-    };
-    if (!options.fit) {
-        const FitStatistics stats = fit_statistics(comparison.rows);
-        const ComparisonFigures figures = comparison_figures(comparison, stats);
-        put_figures(figures);
-        put_goodness(cells, stats, figures.goodness);
-        return finish("ok", "");
-    }
-    FitOptions fit_options;
-    fit_options.mode = options.free ? FitMode::free : FitMode::non_negative;
-    fit_options.scale = options.scale;
-    FitResult result;
-    if (auto refusal = fit_comparison(comparison, request.dir, fit_options, result)) {
-        put_figures(comparison_figures(comparison, fit_statistics(comparison.rows)));
-        return finish(refusal_name(refusal->kind), refusal->text);
-    }
-    put_figures(result.figures);
-    put_goodness(cells, fit_statistics(result.rows_after), result.after);
-    for (std::size_t slot = 0; slot < result.fitted.size(); ++slot) {
-        const std::string name = "w" + std::to_string(slot + 1);
-        cells.set(name, number(result.fitted[slot]));
-        cells.set(name + "_err", optional_number(result.errors[slot]));
-        cells.set(name + "_limit", optional_number(result.upper_limits[slot]));
-    }
-    if (result.scale) {
-        cells.set("ref_a", number(result.scale->ref_a_exact));
-        cells.set("ref_a_err", optional_number(result.scale->ref_a_error));
-    }
-    cells.set("condition_number", number(result.condition_number));
-    cells.set("rank", integer(result.rank));
-    cells.set("chi2_before", number(result.before.chi2));
-    return finish("ok", "");
+    return finished_row(cells, put_comparison(options, request, cells));
 }
 
 }  // namespace linesynth::tools
