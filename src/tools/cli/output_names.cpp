@@ -24,11 +24,6 @@ std::vector<std::string> data_file_names() {
     return names;
 }
 
-// A path of the companion's (UTF-8) as the file system library takes it.
-std::filesystem::path file_path(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
 std::string file_name_of(const std::filesystem::path& path) {
     const std::u8string name = path.filename().u8string();
     return std::string(name.begin(), name.end());
@@ -43,6 +38,10 @@ bool is_or_extends(const std::string& name, const std::string& protected_name) {
 }
 
 }  // namespace
+
+std::filesystem::path file_path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
 
 std::optional<Refusal> refused_output(const std::string& output_name, const std::string& dir,
                                       const std::vector<std::string>& option_files) {

@@ -5,6 +5,7 @@
 // sigma files and theirs, and any of these under another name (a link).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "tools/compare/refusal.h"
 
 namespace linesynth::tools {
+
+// A path of the companion's (UTF-8) as the file system library takes it.
+std::filesystem::path file_path(const std::string& path);
 
 // The refusal when `output` would replace a file of the data directory `dir`
 // (ending in its separator) or one of `option_files` (paths; empty ones
