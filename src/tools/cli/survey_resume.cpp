@@ -1,6 +1,7 @@
 #include "tools/cli/survey_resume.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "tools/cli/output_names.h"
@@ -41,29 +42,35 @@ std::optional<std::string> Checkpoint::open(const std::string& path, const std::
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         return path + " is not a regular file; it is left alone";
     }
-    file_.open(file_path(path), std::ios::binary | std::ios::trunc);
-    file_ << head;
-    file_.flush();
-    path_ = path;
-    return file_ ? std::nullopt : std::optional(path + ": cannot write the checkpoint");
+    // The checkpoint is always made new: a name taken meanwhile (a link put
+    // there) is refused rather than followed.
+    platform::remove_file(path);
+    if (platform::create_appended_file(path, file_) || platform::append_to_file(file_, head)) {
+        return path + ": cannot write the checkpoint";
+    }
+    return std::nullopt;
 }
 
 void Checkpoint::add(const std::string& row) {
     if (file_.is_open()) {
-        file_ << row;
+        pending_ += row;
     }
 }
 
+// A failure to write is not the survey's: the table is still made whole,
+// only a killed survey would find fewer rows to take again.
 void Checkpoint::flush() {
-    if (file_.is_open()) {
-        file_.flush();
+    if (file_.is_open() && !pending_.empty()) {
+        static_cast<void>(platform::append_to_file(file_, pending_));
+        pending_.clear();
     }
 }
 
 void Checkpoint::remove() {
     if (file_.is_open()) {
+        const std::string path = file_.path;
         file_.close();
-        platform::remove_file(path_);
+        platform::remove_file(path);
     }
 }
 

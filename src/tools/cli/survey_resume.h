@@ -3,10 +3,11 @@
 // checkpoint "<output>.partial" it keeps while it runs.
 #pragma once
 
-#include <fstream>
 #include <optional>
 #include <string>
 #include <unordered_map>
+
+#include "tools/files/whole_files.h"
 
 namespace linesynth::tools {
 
@@ -19,9 +20,13 @@ std::optional<std::string> read_kept_rows(const std::string& path, const std::st
 
 // The checkpoint of a survey with --update: the ECSV header, then each row
 // as it goes into the table, so that a survey killed at any moment leaves the
-// rows it finished for the next one. Closed, it does nothing.
+// rows it finished for the next one. Rows wait in memory until the next
+// flush, which hands them to the system whole. Closed, it does nothing.
 class Checkpoint {
 public:
+    // Puts a new checkpoint with `head` in the place of an earlier one, whose
+    // rows have been read; an entry there that is not a regular file (a
+    // link among them) is left alone.
     std::optional<std::string> open(const std::string& path, const std::string& head);
     void add(const std::string& row);
     void flush();
@@ -30,8 +35,8 @@ public:
     bool is_open() const { return file_.is_open(); }
 
 private:
-    std::ofstream file_;
-    std::string path_;
+    platform::AppendedFile file_;
+    std::string pending_;  // rows not yet flushed
 };
 
 }  // namespace linesynth::tools

@@ -44,4 +44,8 @@ DirectoryLock::~DirectoryLock() {
     release();
 }
 
+AppendedFile::~AppendedFile() {
+    close();
+}
+
 }  // namespace linesynth::platform

@@ -1,8 +1,9 @@
 // Files the companion reads and writes whole: option files read once into
 // memory, outputs put in the place of a target in one rename, backups created
 // as new files, and the lock that serialises the writers of one data
-// directory. In the companion's files/ folder, which no folder of the run may
-// include: the run never replaces a file. One implementation per platform.
+// directory; and the one file it writes as it goes, a survey's checkpoint. In the companion's
+// files/ folder, which no folder of the run may include: the run never replaces a file. One
+// implementation per platform.
 //
 // Replacing one file (replace_file, or stage_file then commit_staged):
 //   1. the target, when it exists, must be a regular file (not a device, FIFO,
@@ -116,6 +117,31 @@ FileOutcome replace_file(const std::string& target, std::string_view bytes);
 // backup is as private as its original), else those of any new file.
 FileOutcome create_new_file(const std::string& target, std::string_view bytes,
                             const std::string& permissions_of = "");
+
+// A file written as work goes on (a checkpoint that a later run resumes
+// from): created new, never over an existing entry and never through a link,
+// then appended to; each append is handed to the system whole, so that a
+// process killed after it leaves those bytes in the file.
+class AppendedFile {
+public:
+    AppendedFile() = default;
+    AppendedFile(const AppendedFile&) = delete;
+    AppendedFile& operator=(const AppendedFile&) = delete;
+    ~AppendedFile();
+    void close();
+    bool is_open() const { return native != -1; }
+
+    std::intptr_t native = -1;
+    std::string path;
+};
+
+// FileFault::exists when any entry, a link included, has the name;
+// FileFault::create when the file cannot be made.
+FileOutcome create_appended_file(const std::string& path, AppendedFile& file);
+
+// Writes `bytes` at the end of the file; FileFault::write when they cannot all
+// be written.
+FileOutcome append_to_file(AppendedFile& file, std::string_view bytes);
 
 // An exclusive lock on a data directory, held until it is released or goes
 // away. POSIX locks the directory itself; Windows holds a lock file in it,

@@ -266,6 +266,34 @@ FileOutcome create_new_file(const std::string& target, std::string_view bytes,
     return {};
 }
 
+FileOutcome create_appended_file(const std::string& path, AppendedFile& file) {
+    file.close();
+    // O_EXCL with O_CREAT: never an existing file, and a link at the name,
+    // dangling or not, is an existing entry.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | common_flags, 0666);
+    if (fd < 0) {
+        return {errno == EEXIST ? FileFault::exists : FileFault::create, path};
+    }
+    file.native = fd;
+    file.path = path;
+    return {};
+}
+
+FileOutcome append_to_file(AppendedFile& file, std::string_view bytes) {
+    if (file.native == -1 || !write_whole(static_cast<int>(file.native), bytes)) {
+        return {FileFault::write, file.path};
+    }
+    return {};
+}
+
+void AppendedFile::close() {
+    if (native != -1) {
+        ::close(static_cast<int>(native));
+        native = -1;
+    }
+}
+
 void DirectoryLock::release() {
     if (native != -1) {
         ::close(static_cast<int>(native));  // closing releases the lock

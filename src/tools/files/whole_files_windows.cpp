@@ -240,6 +240,36 @@ FileOutcome create_new_file(const std::string& target, std::string_view bytes,
     return {};
 }
 
+FileOutcome create_appended_file(const std::string& path, AppendedFile& file) {
+    file.close();
+    // CREATE_NEW: never an existing file, and a link at the name is one.
+    const HANDLE handle = ::CreateFileW(wide_text(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return {error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? FileFault::exists
+                                                                            : FileFault::create,
+                path};
+    }
+    file.native = reinterpret_cast<std::intptr_t>(handle);
+    file.path = path;
+    return {};
+}
+
+FileOutcome append_to_file(AppendedFile& file, std::string_view bytes) {
+    if (file.native == -1 || !write_whole(reinterpret_cast<HANDLE>(file.native), bytes)) {
+        return {FileFault::write, file.path};
+    }
+    return {};
+}
+
+void AppendedFile::close() {
+    if (native != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(native));
+        native = -1;
+    }
+}
+
 void DirectoryLock::release() {
     if (native != -1) {
         // FILE_FLAG_DELETE_ON_CLOSE: the lock file goes with the lock.
