@@ -1,11 +1,10 @@
 #include "tools/cli/page_commands.h"
 
 #include "tools/cli/output_names.h"
-#include "tools/compare/failure_text.h"
 #include "tools/files/whole_files.h"
 #include "tools/fit/fit_result.h"
-#include "tools/fit/weight_fit.h"
 #include "tools/pages/explore_data.h"
+#include "tools/pages/export_rows.h"
 #include "tools/pages/page_files.h"
 #include "tools/pages/plot_data.h"
 #include "tools/pages/report_data.h"
@@ -122,31 +121,18 @@ CommandOutput run_export(const PageOptions& options) {
     if (auto refusal = load_comparison(options.request, comparison)) {
         return refused(*refusal);
     }
-    const RunData& data = *comparison.data;
-    // Every comparable row, the masked ones included: the table marks them.
-    const std::vector<ComparedRow> rows =
-        compared_rows(*data.store, data.scales, data.calibration, comparison.kept->observed_count,
-                      {}, comparison.sigma);
-    std::vector<ComparedRow> fitted;
-    if (options.fit) {
-        SuggestedFit suggested;
-        if (auto refusal = suggest_weights(comparison, options.request.dir, FitMode::non_negative,
-                                           suggested)) {
-            return refused(*refusal);
-        }
-        if (const auto failure = rebuilt_rows(data, *comparison.kept, suggested.weights,
-                                              data.scales, rows, fitted)) {
-            return refused(Refusal{
-                RefusalKind::fit, {}, 0, "with the fitted weights: " + failure_text(*failure)});
-        }
+    ExportRows exported;
+    if (auto refusal = export_rows(comparison, options.request.dir, options.fit, exported)) {
+        return refused(*refusal);
     }
     std::vector<ReportFile> files;
     if (auto refusal = digest_page_files(options.request, comparison, files)) {
         return refused(*refusal);
     }
-    const std::string text = table_text(
-        export_table(comparison, rows, fitted, {options.wavelength_unit, options.flux_unit}, files),
-        *format);
+    const std::string text =
+        table_text(export_table(comparison, exported.rows, exported.fitted,
+                                {options.wavelength_unit, options.flux_unit}, files),
+                   *format);
     if (options.output.empty()) {
         return {0, text, ""};
     }
