@@ -127,8 +127,8 @@ SurveyEnd collect_rows(const SurveyCommand& command, SurveyPool& pool, TableForm
             break;
         }
     }
-    const SurveyEnd end{state.list_done && state.written == state.taken, state.list.failure,
-                        state.written, state.kept_rows, state.out_of_memory};
+    SurveyEnd end{state.list_done && state.written == state.taken, state.list.failure,
+                  state.written, state.kept_rows, state.out_of_memory};
     lock.unlock();
     if (progress) {
         progress->draw(end.rows, end.rows, collected.failed);
