@@ -151,7 +151,7 @@ TEST(HeaderExamples, MarkupWriter) {
          "<p id=\"sigma\">"},
         {"open p boolean",
          [](Markup& m) {
-             m.open("p", {{"id", "fault"}, {"hidden"}});
+             m.open("p", {{"id", "fault"}, {"hidden", std::nullopt}});
          },
          "<p id=\"fault\" hidden>"},
         {"text", [](Markup& m) { m.text("a<b & \"c\""); }, "a&lt;b &amp; &quot;c&quot;"},
@@ -178,7 +178,7 @@ TEST(HeaderExamples, MarkupWriter) {
         SCOPED_TRACE(row.call);
         Markup markup{"kept "};
         row.write(markup);
-        EXPECT_EQ(markup.out, "kept " + row.markup);
+        EXPECT_EQ(markup.written, "kept " + row.markup);
     }
 }
 

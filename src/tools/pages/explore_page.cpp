@@ -373,7 +373,7 @@ std::string explore_page(const ExploreData& data) {
     const std::string_view title = without_trailing_blanks(data.title);
     const std::string json = data_json(data);
     Markup out;
-    out.out.reserve(json.size() + explore_assets::script.size() + 8192);
+    out.written.reserve(json.size() + explore_assets::script.size() + 8192);
     put_head(out, title);
     out.open("body").line().element("h1", title, {{"id", "title"}}).line();
     out.element("p",
@@ -388,7 +388,7 @@ std::string explore_page(const ExploreData& data) {
     out.open("script", {{"type", "application/json"}, {"id", "explore-data"}}).raw(json);
     out.close("script").line().open("script").raw(explore_assets::script).close("script").line();
     out.close("body").line().close("html").line();
-    return std::move(out.out);
+    return std::move(out.written);
 }
 
 }  // namespace linesynth::tools

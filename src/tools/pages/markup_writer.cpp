@@ -5,29 +5,29 @@
 namespace linesynth::tools {
 
 Markup& Markup::start(std::string_view tag) {
-    out += '<';
-    out += tag;
+    written += '<';
+    written += tag;
     return *this;
 }
 
 Markup& Markup::attribute(const Attribute& attribute) {
-    out += ' ';
-    out += attribute.name;
+    written += ' ';
+    written += attribute.name;
     if (attribute.value) {
-        out += "=\"";
-        out += *attribute.value;
-        out += '"';
+        written += "=\"";
+        written += *attribute.value;
+        written += '"';
     }
     return *this;
 }
 
 Markup& Markup::end_empty() {
-    out += "/>";
+    written += "/>";
     return *this;
 }
 
 Markup& Markup::end_start() {
-    out += '>';
+    written += '>';
     return *this;
 }
 
@@ -40,19 +40,19 @@ Markup& Markup::open(std::string_view tag, Attributes attributes) {
 }
 
 Markup& Markup::close(std::string_view tag) {
-    out += "</";
-    out += tag;
-    out += '>';
+    written += "</";
+    written += tag;
+    written += '>';
     return *this;
 }
 
 Markup& Markup::text(std::string_view text) {
-    append_escaped(out, text);
+    append_escaped(written, text);
     return *this;
 }
 
 Markup& Markup::raw(std::string_view trusted) {
-    out += trusted;
+    written += trusted;
     return *this;
 }
 
@@ -73,7 +73,7 @@ Markup& Markup::void_element(std::string_view tag, Attributes attributes) {
 }
 
 Markup& Markup::line() {
-    out += '\n';
+    written += '\n';
     return *this;
 }
 

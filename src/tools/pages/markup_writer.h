@@ -6,7 +6,7 @@
 // colours, numbers it formatted, an embedded style sheet, script or JSON
 // block) and are written as they are.
 //   open("p", {{"id", "sigma"}})            -> "<p id=\"sigma\">"
-//   open("p", {{"id", "fault"}, {"hidden"}}) -> "<p id=\"fault\" hidden>"
+//   open("p", {{"id", "fault"}, {"hidden", std::nullopt}}) -> "<p id=\"fault\" hidden>"
 //   text("a<b & \"c\"")                      -> "a&lt;b &amp; &quot;c&quot;"
 //   raw("&#177; 0.0018")                     -> "&#177; 0.0018"
 //   close("p")                               -> "</p>"
@@ -32,7 +32,7 @@ struct Attribute {
 using Attributes = std::initializer_list<Attribute>;
 
 struct Markup {
-    std::string out;
+    std::string written;
 
     Markup& open(std::string_view tag, Attributes attributes = {});
     Markup& close(std::string_view tag);

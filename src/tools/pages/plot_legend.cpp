@@ -37,7 +37,7 @@ std::pair<std::vector<std::int32_t>, std::int32_t> legend_rows(
     return {rows, row + 1};
 }
 
-// One row of the legend, its entries from `x` rightwards.
+// One row of the legend, its entries ending at `right`.
 void put_legend_row(Markup& out, const std::vector<LegendEntry>& entries,
                     const std::vector<std::int32_t>& rows, std::int32_t row, double right,
                     double y) {

@@ -447,7 +447,7 @@ void put_opening(Markup& out, const ReportData& data, std::string_view title) {
 std::string report_page(const ReportData& data) {
     const std::string_view title = without_trailing_blanks(data.title);
     Markup out;
-    out.out.reserve(data.plot.size() + 8192);
+    out.written.reserve(data.plot.size() + 8192);
     put_head(out, title);
     put_opening(out, data, title);
     // The fit, when one ran, comes first: it is what the page is read for.
@@ -464,7 +464,7 @@ std::string report_page(const ReportData& data) {
     put_files(out, data.files);
     out.element("footer", "linesynth-tools " + data.version).line();
     out.close("body").line().close("html").line();
-    return std::move(out.out);
+    return std::move(out.written);
 }
 
 }  // namespace linesynth::tools

@@ -15,9 +15,8 @@
 #include "tools/pages/plot_style.h"
 
 namespace linesynth::tools {
+namespace plot {
 namespace {
-
-using namespace plot;
 
 // r / sigma row by row, or r itself.
 std::vector<double> drawn_residuals(const PlotData& data, const std::vector<double>& residual) {
@@ -282,24 +281,25 @@ void put_axis_names(Markup& out, const PlotData& data, const Layout& layout) {
 }
 
 }  // namespace
+}  // namespace plot
 
 std::string plot_svg(const PlotData& data) {
-    const Residuals residuals = residuals_of(data);
-    const Layout layout = layout_of(data, residuals);
-    Traces traces;
-    trace_rows(traces, data, layout.x);
+    const plot::Residuals residuals = plot::residuals_of(data);
+    const plot::Layout layout = plot::layout_of(data, residuals);
+    plot::Traces traces;
+    plot::trace_rows(traces, data, layout.x);
     Markup out;
-    out.out.reserve(8192 + 16 * (data.wavelength.size() * (6 + data.components.size()) +
-                                 data.masked_wavelength.size()));
-    put_heading(out, data, layout);
-    put_upper_panel(out, data, layout, traces);
-    put_lower_panel(out, data, layout, traces, residuals);
+    out.written.reserve(8192 + 16 * (data.wavelength.size() * (6 + data.components.size()) +
+                                     data.masked_wavelength.size()));
+    plot::put_heading(out, data, layout);
+    plot::put_upper_panel(out, data, layout, traces);
+    plot::put_lower_panel(out, data, layout, traces, residuals);
     if (layout.with_components) {
-        put_components_panel(out, data, layout, traces);
+        plot::put_components_panel(out, data, layout, traces);
     }
-    put_axis_names(out, data, layout);
+    plot::put_axis_names(out, data, layout);
     out.close("svg").line();
-    return std::move(out.out);
+    return std::move(out.written);
 }
 
 }  // namespace linesynth::tools
