@@ -135,8 +135,13 @@ Layout layout_of(const PlotData& data, const Residuals& residuals) {
     return layout;
 }
 
-// The compared rows and the masked ones as the curves trace them.
+// The compared rows and the masked ones as the curves trace them. Its traces
+// point at its own vectors, so it is filled in place and never copied.
 struct Traces {
+    Traces() = default;
+    Traces(const Traces&) = delete;
+    Traces& operator=(const Traces&) = delete;
+
     std::vector<bool> starts;
     std::vector<bool> masked_starts;
     Trace rows;
