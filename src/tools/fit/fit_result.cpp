@@ -125,6 +125,10 @@ std::optional<Refusal> judge_fit(const Comparison& comparison, const FitOptions&
 
 }  // namespace
 
+// The stages in order, each filling its part of the result: the solution
+// (solved_fit.h), the narrowed weights and scale, the conditioning, the fit
+// judged by the run's arithmetic, the errors (fit_errors.h) and the offset
+// along the rows (row_shift.h). A refusal stops at its stage.
 std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::string& dir,
                                       const FitOptions& options, FitResult& result) {
     const RunData& data = *comparison.data;
