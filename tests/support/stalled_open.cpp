@@ -1,9 +1,12 @@
-// A file that takes long to open, for the tests of the companion's time
-// limits: loaded with LD_PRELOAD, this library makes every opening of a path
-// that contains $LINESYNTH_STALLED_PATH wait $LINESYNTH_STALL_SECONDS seconds
-// (default 5) before it goes ahead as usual. A FIFO would block as well, but
-// the companion refuses one before it opens it; a regular file on a slow or
-// hung network share is what the time limit is there for.
+// Files that are slow to open or to flush, for the tests of what the
+// companion does while it waits. Loaded with LD_PRELOAD, this library makes
+// every opening of a path that contains $LINESYNTH_STALLED_PATH, and every
+// fsync() when $LINESYNTH_STALL_FSYNC is set, wait $LINESYNTH_STALL_SECONDS
+// seconds (default 5) before it goes ahead as usual. A FIFO would block as
+// well, but the companion refuses one before it opens it; a regular file on
+// a slow or hung network share is what the time limit is there for. A
+// stalled fsync() holds a write with its temporary on the disk, where a
+// signal must find and remove it.
 #include <dlfcn.h>
 
 #include <chrono>
@@ -15,13 +18,16 @@
 
 namespace {
 
-void stall_if_named(const char* path) {
-    const char* part = std::getenv("LINESYNTH_STALLED_PATH");
-    if (path == nullptr || part == nullptr || *part == '\0' || std::strstr(path, part) == nullptr) {
-        return;
-    }
+void stall() {
     const char* seconds = std::getenv("LINESYNTH_STALL_SECONDS");
     std::this_thread::sleep_for(std::chrono::seconds(seconds ? std::atoi(seconds) : 5));
+}
+
+void stall_if_named(const char* path) {
+    const char* part = std::getenv("LINESYNTH_STALLED_PATH");
+    if (path != nullptr && part != nullptr && *part != '\0' && std::strstr(path, part) != nullptr) {
+        stall();
+    }
 }
 
 template <typename Function>
@@ -90,6 +96,13 @@ std::FILE* fopen(const char* path, const char* how) {
 std::FILE* fopen64(const char* path, const char* how) {
     stall_if_named(path);
     return next<std::FILE* (*)(const char*, const char*)>("fopen64")(path, how);
+}
+
+int fsync(int file) {
+    if (std::getenv("LINESYNTH_STALL_FSYNC") != nullptr) {
+        stall();
+    }
+    return next<int (*)(int)>("fsync")(file);
 }
 
 }  // extern "C"

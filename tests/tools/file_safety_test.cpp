@@ -130,6 +130,22 @@ const SafetyRow rows[] = {
           expect 1 "1 of 2 directories failed"
           grep -q ',timeout,.*--time-limit' "$S/out" && grep -q ',ok,' "$S/out" &&
             [ "$took" -lt 20 ])sh"},
+    {"a termination or hang-up during a write left the temporary behind",
+     R"sh([ -z "$ASAN" ] && [ -n "$STALLED_OPEN" ] || exit 0
+          # Not SIGINT: a shell without job control starts its background
+          # commands with interrupts ignored, and the companion keeps that.
+          for signal in TERM:143 HUP:129; do
+            LD_PRELOAD="$STALLED_OPEN" LINESYNTH_STALL_FSYNC=1 LINESYNTH_STALL_SECONDS=30 \
+              "$T" fit --dir "$D" --write >"$S/out" 2>"$S/err" &
+            waited=0
+            until ls "$D" | grep -q '[.]new-'; do
+              sleep 0.1; waited=$((waited + 1))
+              [ "$waited" -lt 100 ] || { echo "no temporary appeared"; exit 1; }
+            done
+            kill -"${signal%:*}" $!; wait $!; status=$?
+            [ "$status" = "${signal#*:}" ] || { echo "$signal: status $status"; exit 1; }
+            ! ls "$D" | grep '[.]new-' && cmp "$D/synthesis.txt" "$S/hand-set" || exit 1
+          done)sh"},
     {"survey aborted (status 134) when threads or memory ran short",
      R"sh([ -z "$ASAN" ] || exit 0
           for limit in 100000 150000 200000 300000; do
