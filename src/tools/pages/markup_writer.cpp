@@ -1,5 +1,7 @@
 #include "tools/pages/markup_writer.h"
 
+#include <cassert>
+
 #include "tools/pages/markup_text.h"
 
 namespace linesynth::tools {
@@ -14,6 +16,10 @@ Markup& Markup::attribute(const Attribute& attribute) {
     written += ' ';
     written += attribute.name;
     if (attribute.value) {
+        // An attribute value is the program's own and is not escaped: one
+        // that could end the value or start a reference would be a caller
+        // passing outside text here instead of through `text`.
+        assert(attribute.value->find_first_of("\"&<>") == std::string_view::npos);
         written += "=\"";
         written += *attribute.value;
         written += '"';

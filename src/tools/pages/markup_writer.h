@@ -4,7 +4,8 @@
 // which escapes it by the one rule of markup_text.h; nothing else escapes.
 // Attribute values and `raw` text are the program's own (fixed names,
 // colours, numbers it formatted, an embedded style sheet, script or JSON
-// block) and are written as they are.
+// block) and are written as they are; an attribute value holding `"`, `&`,
+// `<` or `>` is a fault of the caller, stopped by an assertion.
 //   open("p", {{"id", "sigma"}})            -> "<p id=\"sigma\">"
 //   open("p", {{"id", "fault"}, {"hidden", std::nullopt}}) -> "<p id=\"fault\" hidden>"
 //   text("a<b & \"c\"")                      -> "a&lt;b &amp; &quot;c&quot;"
