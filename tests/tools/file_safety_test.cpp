@@ -121,11 +121,31 @@ const SafetyRow rows[] = {
           run survey "$D" --sigma-name sigma.csv; expect 1 "1 of 1 directories failed"
           grep -q ',sigma_file,".*sigma.csv is not a regular file' "$S/out")sh"},
     {"one directory that never finished held up the whole survey",
-     R"sh(mkdir "$S/slow"; cp "$D"/*.txt "$S/slow/"; rm "$S/slow/continum.txt"
-          mkfifo "$S/slow/continum.txt"
-          run survey --time-limit 1 "$S/slow" "$D"
+     R"sh([ -z "$ASAN" ] && [ -n "$STALLED_OPEN" ] || exit 0
+          mkdir "$S/slow"; cp "$D"/*.txt "$S/slow/"
+          export LD_PRELOAD="$STALLED_OPEN" LINESYNTH_STALLED_PATH=slow/continum.txt \
+                 LINESYNTH_STALL_SECONDS=30
+          start=$(date +%s); run survey --time-limit 1 "$S/slow" "$D"; took=$(($(date +%s) - start))
+          unset LD_PRELOAD
           expect 1 "1 of 2 directories failed"
-          grep -q ',ok,' "$S/out")sh"},
+          grep -q ',timeout,.*--time-limit' "$S/out" && grep -q ',ok,' "$S/out" &&
+            [ "$took" -lt 20 ])sh"},
+    {"a termination or hang-up during a write left the temporary behind",
+     R"sh([ -z "$ASAN" ] && [ -n "$STALLED_OPEN" ] || exit 0
+          # Not SIGINT: a shell without job control starts its background
+          # commands with interrupts ignored, and the companion keeps that.
+          for signal in TERM:143 HUP:129; do
+            LD_PRELOAD="$STALLED_OPEN" LINESYNTH_STALL_FSYNC=1 LINESYNTH_STALL_SECONDS=30 \
+              "$T" fit --dir "$D" --write >"$S/out" 2>"$S/err" &
+            waited=0
+            until ls "$D" | grep -q '[.]new-'; do
+              sleep 0.1; waited=$((waited + 1))
+              [ "$waited" -lt 100 ] || { echo "no temporary appeared"; exit 1; }
+            done
+            kill -"${signal%:*}" $!; wait $!; status=$?
+            [ "$status" = "${signal#*:}" ] || { echo "$signal: status $status"; exit 1; }
+            ! ls "$D" | grep '[.]new-' && cmp "$D/synthesis.txt" "$S/hand-set" || exit 1
+          done)sh"},
     {"survey aborted (status 134) when threads or memory ran short",
      R"sh([ -z "$ASAN" ] || exit 0
           for limit in 100000 150000 200000 300000; do
@@ -211,8 +231,9 @@ const SafetyRow rows[] = {
 };
 
 // The address sanitizer maps terabytes of shadow memory as a program starts,
-// so under an address-space limit the program cannot even begin: the rows
-// that set one have nothing to learn there.
+// so under an address-space limit the program cannot even begin, and it
+// refuses a library preloaded before it: the rows that set either have
+// nothing to learn there.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr const char* address_sanitized = "1";
 #elif defined(__has_feature)
@@ -225,6 +246,12 @@ constexpr const char* address_sanitized = "";
 constexpr const char* address_sanitized = "";
 #endif
 
+#if defined(LINESYNTH_STALLED_OPEN)
+constexpr const char* stalled_open = LINESYNTH_STALLED_OPEN;
+#else
+constexpr const char* stalled_open = "";
+#endif
+
 TEST(FileSafety, EveryRowLeavesTheUsersFilesAlone) {
     for (const SafetyRow& row : rows) {
         SCOPED_TRACE(row.fault);
@@ -234,11 +261,11 @@ TEST(FileSafety, EveryRowLeavesTheUsersFilesAlone) {
                               std::filesystem::copy_options::recursive);
         const std::string script = std::string(helpers) + row.script;
         linesynth::testing::write_file(scratch.file("row.sh"), script);
-        const std::string command = "ASAN='" + std::string(address_sanitized) + "' T='" +
-                                    std::string(LINESYNTH_TOOLS_BINARY) + "' D='" +
-                                    data.dir_with_separator() + "' S='" + scratch.path().string() +
-                                    "' sh " + scratch.file("row.sh") + " >" + scratch.file("log") +
-                                    " 2>&1";
+        const std::string command = "ASAN='" + std::string(address_sanitized) + "' STALLED_OPEN='" +
+                                    stalled_open + "' T='" + std::string(LINESYNTH_TOOLS_BINARY) +
+                                    "' D='" + data.dir_with_separator() + "' S='" +
+                                    scratch.path().string() + "' sh " + scratch.file("row.sh") +
+                                    " >" + scratch.file("log") + " 2>&1";
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
             << linesynth::testing::read_file(scratch.file("log"));

@@ -29,6 +29,7 @@
 #include "tools/fit/weights_file.h"
 #include "tools/pages/explore_page.h"
 #include "tools/pages/markup_text.h"
+#include "tools/pages/markup_writer.h"
 #include "tools/pages/plot_style.h"
 #include "tools/pages/svg_plot.h"
 #include "tools/pages/table_text.h"
@@ -133,6 +134,52 @@ TEST(HeaderExamples, MarkupEscaping) {
     }
     EXPECT_EQ(without_trailing_blanks("H-alpha   "), "H-alpha");
     EXPECT_EQ(without_trailing_blanks("   "), "");
+}
+
+// tools/pages/markup_writer.h
+TEST(HeaderExamples, MarkupWriter) {
+    using Write = void (*)(Markup&);
+    const struct {
+        std::string call;
+        Write write;
+        std::string markup;
+    } rows[] = {
+        {"open p id",
+         [](Markup& m) {
+             m.open("p", {{"id", "sigma"}});
+         },
+         "<p id=\"sigma\">"},
+        {"open p boolean",
+         [](Markup& m) {
+             m.open("p", {{"id", "fault"}, {"hidden", std::nullopt}});
+         },
+         "<p id=\"fault\" hidden>"},
+        {"text", [](Markup& m) { m.text("a<b & \"c\""); }, "a&lt;b &amp; &quot;c&quot;"},
+        {"raw", [](Markup& m) { m.raw("&#177; 0.0018"); }, "&#177; 0.0018"},
+        {"close", [](Markup& m) { m.close("p"); }, "</p>"},
+        {"element",
+         [](Markup& m) {
+             m.element("td", "a&b", {{"class", "n"}});
+         },
+         "<td class=\"n\">a&amp;b</td>"},
+        {"empty",
+         [](Markup& m) {
+             m.empty("line", {{"x1", "0.0"}});
+         },
+         "<line x1=\"0.0\"/>"},
+        {"void element",
+         [](Markup& m) {
+             m.void_element("meta", {{"charset", "utf-8"}});
+         },
+         "<meta charset=\"utf-8\">"},
+        {"line", [](Markup& m) { m.line(); }, "\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.call);
+        Markup markup{"kept "};
+        row.write(markup);
+        EXPECT_EQ(markup.written, "kept " + row.markup);
+    }
 }
 
 // tools/pages/markup_text.h

@@ -1,13 +1,11 @@
 #include "tools/fit/fit_result.h"
 
-#include <cmath>
-
 #include "base/checked_math.h"
 #include "inputs/input_files.h"
 #include "tools/compare/failure_text.h"
 #include "tools/compare/number_text.h"
-#include "tools/fit/conditioning.h"
-#include "tools/fit/uncertainty.h"
+#include "tools/fit/fit_errors.h"
+#include "tools/fit/solved_fit.h"
 #include "tools/fit/weight_fit.h"
 
 namespace linesynth::tools {
@@ -43,27 +41,13 @@ std::vector<std::int32_t> set_numbers(const std::vector<Eigen::Index>& columns,
     return sets;
 }
 
-}  // namespace
-
-std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::string& dir,
-                                      const FitOptions& options, FitResult& result) {
-    const RunData& data = *comparison.data;
-    const std::int32_t set_count = data.parameters.set_count;
-    if (set_count < 1) {
-        return fit_refusal(dir + weights_file_name + ": " + std::to_string(set_count) +
-                           " component sets; a fit needs at least one");
-    }
-    result.before = fit_statistics(comparison.rows);
-    result.figures = comparison_figures(comparison, result.before);
-
-    const FitDesign design = fit_design(data, *comparison.kept, comparison.rows, options.scale);
-    // One QR of the tall problem serves the solution, the conditioning and
-    // the covariance: its triangle has the design's singular values and
-    // A^T A.
-    const ReducedProblem problem = reduce_problem(design.columns, design.target);
-    const DesignSolution solution = solve_design(problem, options.mode);
-    const ModelParameters parameters = model_parameters(design, solution.x);
-    if (options.scale && !(parameters.scale > 0)) {
+// The fitted weights, and ref_a with the scale, narrowed to the 32-bit reals
+// the files hold, with the sets held at 0; the narrowed ref_a goes into
+// `scales` too, for the run's arithmetic with the new files.
+std::optional<Refusal> narrowed_parameters(const RunData& data, const SolvedFit& solved, bool scale,
+                                           FitResult& result, ReportScales& scales) {
+    const ModelParameters& parameters = solved.parameters;
+    if (scale && !(parameters.scale > 0)) {
         return fit_refusal("the fitted scale of the map to the observed spectrum is " +
                            shortest_text(parameters.scale) +
                            ", not above 0: the spectra do not pin the scale (fit without --scale)");
@@ -77,33 +61,42 @@ std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::s
                                " is beyond the range of a 32-bit real");
         }
         result.weights.push_back(*weight);
-        if (solution.at_bound[slot]) {
+        if (solved.solution.at_bound[slot]) {
             result.at_bound.push_back(static_cast<std::int32_t>(slot + 1));
         }
     }
-    ReportScales scales = data.scales;
-    const double flux_span = widen(data.calibration.flux_1) - widen(data.calibration.flux_2);
-    if (options.scale) {
-        ScaleResult& scale = result.scale.emplace();
-        scale.a = parameters.scale;
-        scale.ref_b = data.scales.ref_b;
-        scale.ref_a_exact = widen(data.scales.ref_b) + parameters.scale * flux_span;
-        const auto ref_a = try_narrow(scale.ref_a_exact);
-        if (!ref_a) {
-            return fit_refusal("the fitted ref_a is beyond the range of a 32-bit real");
-        }
-        scale.ref_a = *ref_a;
-        scales.ref_a = *ref_a;
+    if (!scale) {
+        return std::nullopt;
     }
+    ScaleResult& fitted = result.scale.emplace();
+    fitted.a = parameters.scale;
+    fitted.ref_b = data.scales.ref_b;
+    fitted.ref_a_exact = ref_a_of(parameters.scale, data.scales.ref_b, solved.flux_span);
+    const auto ref_a = try_narrow(fitted.ref_a_exact);
+    if (!ref_a) {
+        return fit_refusal("the fitted ref_a is beyond the range of a 32-bit real");
+    }
+    fitted.ref_a = *ref_a;
+    scales.ref_a = *ref_a;
+    return std::nullopt;
+}
 
-    const Conditioning condition = conditioning(problem.a);
-    result.parameter_count = static_cast<std::int32_t>(design.columns.cols());
+void add_conditioning(const SolvedFit& solved, std::int32_t set_count, FitResult& result) {
+    const Conditioning& condition = solved.condition;
+    result.parameter_count = static_cast<std::int32_t>(solved.design.columns.cols());
     result.rank = static_cast<std::int32_t>(condition.rank);
     result.condition_number = condition.condition_number;
     result.dependent = set_numbers(condition.dependent, set_count, result.scale_dependent);
     result.nearly_dependent =
         set_numbers(condition.nearly_dependent, set_count, result.scale_dependent);
+}
 
+// The fit judged by the run's own arithmetic with the new files: the
+// compared rows, chi-squared and the goodness of fit, whose degrees of
+// freedom count the parameters not at a bound.
+std::optional<Refusal> judge_fit(const Comparison& comparison, const FitOptions& options,
+                                 const std::vector<bool>& at_bound, ReportScales& scales,
+                                 FitResult& result) {
     if (const auto failure = rows_with(comparison, result.weights, scales, result.rows_after)) {
         return fit_refusal(
             (options.scale ? "with the fitted weights and scale: " : "with the fitted weights: ") +
@@ -122,108 +115,40 @@ std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::s
                            " (sets dependent at 32-bit precision?); no weights are suggested");
     }
     std::int64_t moved = 0;
-    for (const bool held : solution.at_bound) {
+    for (const bool held : at_bound) {
         moved += held ? 0 : 1;
     }
     result.after = goodness_of_fit(result.chi2_after, result.before.points, moved,
                                    result.figures.sigma_from_file);
+    return std::nullopt;
+}
 
-    // Without sigmas the covariance of unit weights is scaled by the scatter
-    // of the residuals, the usual estimate of the unknown common sigma.
-    result.errors_scaled = !result.figures.sigma_from_file;
-    const double variance_factor =
-        result.errors_scaled
-            ? (result.after.chi2_reduced ? *result.after.chi2_reduced : std::nan(""))
-            : 1.0;
-    ErrorInputs inputs;
-    inputs.jacobian = model_jacobian(design, problem.a, parameters);
-    inputs.parameters.resize(inputs.jacobian.cols());
-    for (std::size_t slot = 0; slot < parameters.weights.size(); ++slot) {
-        inputs.parameters(static_cast<Eigen::Index>(slot)) = parameters.weights[slot];
-    }
-    if (options.scale) {
-        inputs.parameters(set_count) = parameters.scale;
-    }
-    inputs.held = solution.at_bound;
-    inputs.variance_factor = variance_factor;
-    inputs.dependent = condition.dependent;
-    inputs.nearly_dependent = condition.nearly_dependent;
-    inputs.set_count = set_count;
-    if (!result.at_bound.empty()) {
-        // The free-sign estimate, for the upper limits of the held weights.
-        const ModelParameters free_sign =
-            model_parameters(design, free_least_squares(problem.a, problem.b));
-        if (!options.scale || free_sign.scale > 0) {
-            inputs.free_sign = inputs.parameters;
-            for (std::size_t slot = 0; slot < free_sign.weights.size(); ++slot) {
-                inputs.free_sign(static_cast<Eigen::Index>(slot)) = free_sign.weights[slot];
-            }
-        }
-    }
+}  // namespace
 
-    const std::int64_t count = options.realizations == realizations_as_needed
-                                   ? (result.at_bound.empty() ? 0 : realizations_at_the_bound)
-                                   : options.realizations;
-    if (count > 0 && std::isfinite(variance_factor)) {
-        RealizationRequest request;
-        request.count = count;
-        request.seed = options.seed;
-        request.noise = result.errors_scaled ? std::sqrt(variance_factor) : 1.0;
-        request.mode = options.mode;
-        request.held = solution.at_bound;
-        if (options.progress) {
-            request.progress = [&](std::int64_t done) { options.progress(done, count); };
-        }
-        result.realizations = realizations(design, problem, solution.x, request);
-        inputs.realizations = &result.realizations;
-        if (result.scale && result.realizations.scale) {
-            // ref_a is affine in a, and type-7 quantiles follow an affine
-            // map (a falling one swaps the tails).
-            const Spread& a = *result.realizations.scale;
-            const auto ref_a = [&](double value) {
-                return widen(data.scales.ref_b) + value * flux_span;
-            };
-            result.scale->ref_a_spread = flux_span >= 0
-                                             ? Spread{ref_a(a.median), ref_a(a.p16), ref_a(a.p84)}
-                                             : Spread{ref_a(a.median), ref_a(a.p84), ref_a(a.p16)};
-        }
+// The stages in order, each filling its part of the result: the solution
+// (solved_fit.h), the narrowed weights and scale, the conditioning, the fit
+// judged by the run's arithmetic, the errors (fit_errors.h) and the offset
+// along the rows (row_shift.h). A refusal stops at its stage.
+std::optional<Refusal> fit_comparison(const Comparison& comparison, const std::string& dir,
+                                      const FitOptions& options, FitResult& result) {
+    const RunData& data = *comparison.data;
+    const std::int32_t set_count = data.parameters.set_count;
+    if (set_count < 1) {
+        return fit_refusal(dir + weights_file_name + ": " + std::to_string(set_count) +
+                           " component sets; a fit needs at least one");
     }
-
-    const auto sets = static_cast<std::size_t>(set_count);
-    if (!std::isfinite(variance_factor)) {
-        result.errors.resize(sets);
-        result.error_methods.assign(sets, ErrorMethod::none);
-        result.upper_limits.resize(sets);
-        result.shift = row_shift(comparison, result.figures.sigma_from_file);
-        return std::nullopt;
+    result.before = fit_statistics(comparison.rows);
+    result.figures = comparison_figures(comparison, result.before);
+    const SolvedFit solved = solve_fit(comparison, options.mode, options.scale);
+    ReportScales scales = data.scales;
+    if (auto refused = narrowed_parameters(data, solved, options.scale, result, scales)) {
+        return refused;
     }
-    ParameterErrors errors = parameter_errors(inputs);
-    result.errors.assign(errors.errors.begin(), errors.errors.begin() + set_count);
-    result.error_methods.assign(errors.methods.begin(), errors.methods.begin() + set_count);
-    result.upper_limits.assign(errors.upper_limits.begin(),
-                               errors.upper_limits.begin() + set_count);
-    result.combinations = std::move(errors.combinations);
-    if (result.scale && errors.errors.back()) {
-        result.scale->ref_a_error = std::fabs(flux_span) * *errors.errors.back();
-        result.scale->ref_a_error_method = errors.methods.back();
+    add_conditioning(solved, set_count, result);
+    if (auto refused = judge_fit(comparison, options, solved.solution.at_bound, scales, result)) {
+        return refused;
     }
-    // The scale's row and column of the covariance are ref_a's: a times the
-    // flux span (a falling map turns the signs of its correlations).
-    if (result.scale) {
-        for (std::size_t k = 0; k < errors.covariance.size(); ++k) {
-            for (auto* matrix : {&errors.covariance, &errors.correlation}) {
-                const double factor =
-                    matrix == &errors.covariance ? flux_span : (flux_span < 0 ? -1.0 : 1.0);
-                for (std::optional<double>* entry : {&(*matrix)[sets][k], &(*matrix)[k][sets]}) {
-                    if (*entry) {
-                        **entry *= factor;
-                    }
-                }
-            }
-        }
-    }
-    result.covariance = std::move(errors.covariance);
-    result.correlation = std::move(errors.correlation);
+    add_fit_errors(solved, options, result);
     result.shift = row_shift(comparison, result.figures.sigma_from_file);
     return std::nullopt;
 }

@@ -53,6 +53,78 @@ Reduced reduced(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
     return {r.leftCols(n), r.col(n)};
 }
 
+// A warm start: the columns not held at the start are passive, and those
+// whose solution is not above 0 are dropped until it is, which leaves a
+// feasible x for the active-set loop to improve.
+void warm_start(const Eigen::MatrixXd& a, const Eigen::VectorXd& b,
+                const std::vector<bool>& start_held, std::vector<bool>& passive,
+                Eigen::VectorXd& x) {
+    const Eigen::Index n = a.cols();
+    for (std::size_t j = 0; j < passive.size(); ++j) {
+        passive[j] = !start_held[j];
+    }
+    for (Eigen::Index round = 0; round <= n; ++round) {
+        const Eigen::VectorXd s = passive_solution(a, b, passive);
+        bool feasible = true;
+        for (Eigen::Index j = 0; j < n; ++j) {
+            if (passive[static_cast<std::size_t>(j)] && !(s(j) > 0)) {
+                passive[static_cast<std::size_t>(j)] = false;
+                feasible = false;
+            }
+        }
+        if (feasible) {
+            x = s;
+            return;
+        }
+    }
+}
+
+// The column that enters the passive set: the largest gradient above
+// `tolerance` among the active columns; -1 when none is (the optimum).
+Eigen::Index entering_column(const Eigen::VectorXd& gradient, const std::vector<bool>& passive,
+                             double tolerance) {
+    Eigen::Index entering = -1;
+    double largest = tolerance;
+    for (Eigen::Index j = 0; j < gradient.size(); ++j) {
+        if (!passive[static_cast<std::size_t>(j)] && gradient(j) > largest) {
+            largest = gradient(j);
+            entering = j;
+        }
+    }
+    return entering;
+}
+
+// After a column entered: x moves to the least-squares solution on the
+// passive columns, or, while that has a passive unknown at or below 0,
+// towards it until the first such unknown reaches 0, which becomes active
+// again (every unknown that got there does).
+void move_to_feasible(const Eigen::MatrixXd& a, const Eigen::VectorXd& b,
+                      std::vector<bool>& passive, Eigen::VectorXd& x) {
+    const Eigen::Index n = a.cols();
+    for (Eigen::Index inner = 0; inner <= n; ++inner) {
+        const Eigen::VectorXd s = passive_solution(a, b, passive);
+        bool feasible = true;
+        double step = 1;
+        for (Eigen::Index j = 0; j < n; ++j) {
+            if (passive[static_cast<std::size_t>(j)] && s(j) <= 0) {
+                feasible = false;
+                step = std::min(step, x(j) / (x(j) - s(j)));
+            }
+        }
+        if (feasible) {
+            x = s;
+            return;
+        }
+        x += step * (s - x);
+        for (Eigen::Index j = 0; j < n; ++j) {
+            if (passive[static_cast<std::size_t>(j)] && x(j) <= 0) {
+                passive[static_cast<std::size_t>(j)] = false;
+                x(j) = 0;
+            }
+        }
+    }
+}
+
 NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, double tolerance,
                                const std::vector<bool>& start_held) {
     const Eigen::Index n = a.cols();
@@ -63,69 +135,20 @@ NonNegativeSolution active_set(const Eigen::MatrixXd& a, const Eigen::VectorXd& 
     if (n == 0) {
         return result;
     }
-    // Each pass of the outer loop adds one column; three passes per column is
-    // far more than a well-posed problem needs and stops a cycling one.
-    const Eigen::Index max_passes = 3 * n;
     if (start_held.size() == size) {
-        // A warm start: the columns not held at the start are passive, and
-        // those whose solution is not above 0 are dropped until it is, which
-        // leaves a feasible x for the loop below to improve.
-        for (std::size_t j = 0; j < size; ++j) {
-            passive[j] = !start_held[j];
-        }
-        for (Eigen::Index round = 0; round <= n; ++round) {
-            const Eigen::VectorXd s = passive_solution(a, b, passive);
-            bool feasible = true;
-            for (Eigen::Index j = 0; j < n; ++j) {
-                if (passive[static_cast<std::size_t>(j)] && !(s(j) > 0)) {
-                    passive[static_cast<std::size_t>(j)] = false;
-                    feasible = false;
-                }
-            }
-            if (feasible) {
-                x = s;
-                break;
-            }
-        }
+        warm_start(a, b, start_held, passive, x);
     }
+    // Each pass adds one column; three passes per column is far more than a
+    // well-posed problem needs and stops a cycling one.
+    const Eigen::Index max_passes = 3 * n;
     Eigen::VectorXd gradient = a.transpose() * (b - a * x);
     for (Eigen::Index pass = 0; pass < max_passes; ++pass) {
-        Eigen::Index entering = -1;
-        double largest = tolerance;
-        for (Eigen::Index j = 0; j < n; ++j) {
-            if (!passive[static_cast<std::size_t>(j)] && gradient(j) > largest) {
-                largest = gradient(j);
-                entering = j;
-            }
-        }
+        const Eigen::Index entering = entering_column(gradient, passive, tolerance);
         if (entering < 0) {
             break;
         }
         passive[static_cast<std::size_t>(entering)] = true;
-        for (Eigen::Index inner = 0; inner <= n; ++inner) {
-            const Eigen::VectorXd s = passive_solution(a, b, passive);
-            bool feasible = true;
-            double step = 1;
-            for (Eigen::Index j = 0; j < n; ++j) {
-                if (passive[static_cast<std::size_t>(j)] && s(j) <= 0) {
-                    feasible = false;
-                    step = std::min(step, x(j) / (x(j) - s(j)));
-                }
-            }
-            if (feasible) {
-                x = s;
-                break;
-            }
-            // Move towards s until the first passive unknown reaches 0, and
-            // make every unknown that got there active again.
-            x += step * (s - x);
-            for (Eigen::Index j = 0; j < n; ++j) {
-                if (passive[static_cast<std::size_t>(j)] && x(j) <= 0) {
-                    passive[static_cast<std::size_t>(j)] = false;
-                    x(j) = 0;
-                }
-            }
-        }
+        move_to_feasible(a, b, passive, x);
         gradient = a.transpose() * (b - a * x);
         // A column that entered and left at once (rounding kept its value
         // from rising above 0) would be chosen again at once: pass it over.

@@ -5,6 +5,7 @@
 #include <limits>
 #include <system_error>
 #include <tuple>
+#include <utility>
 
 #include "inputs/input_files.h"
 #include "inputs/run_parameters.h"
@@ -93,6 +94,69 @@ std::optional<std::string> parameter_file(const NewDirectory& values, std::strin
     return std::nullopt;
 }
 
+// The counts the files must agree on: the sets the run holds, one weight
+// per set, one flux per wavelength.
+std::optional<std::string> counts_refusal(const NewDirectory& values) {
+    if (values.components.size() > static_cast<std::size_t>(max_component_sets)) {
+        return "components: " + std::to_string(values.components.size()) + " sets, above the " +
+               std::to_string(max_component_sets) + " the run holds";
+    }
+    if (values.weights.size() != values.components.size()) {
+        return "weights: " + std::to_string(values.weights.size()) + " for " +
+               std::to_string(values.components.size()) + " component sets";
+    }
+    if (values.observed.size() != values.wavelengths.size()) {
+        return "observed: " + std::to_string(values.observed.size()) + " fluxes for " +
+               std::to_string(values.wavelengths.size()) + " wavelengths";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> weights_file(const std::vector<double>& values, std::string& text) {
+    std::vector<float> weights;
+    for (std::size_t j = 0; j < values.size(); ++j) {
+        std::string unused;
+        if (auto reason = real_text("weights", j + 1, values[j], unused)) {
+            return reason;
+        }
+        weights.push_back(static_cast<float>(values[j]));
+    }
+    text = weights_file_text(weights);
+    return std::nullopt;
+}
+
+// The observed file: the count and the normalisation flags, then a
+// wavelength and a flux per row.
+std::optional<std::string> observed_file(const NewDirectory& values, std::string& text) {
+    if (auto reason = count_fits("observed", values.observed.size())) {
+        return reason;
+    }
+    text = std::to_string(values.observed.size()) + (values.normalise ? " 2 4\r\n" : " 0 0\r\n");
+    for (std::size_t i = 0; i < values.observed.size(); ++i) {
+        std::string wavelength, flux;
+        if (auto reason = real_text("wavelength", i + 1, values.wavelengths[i], wavelength)) {
+            return reason;
+        }
+        if (auto reason = real_text("observed", i + 1, values.observed[i], flux)) {
+            return reason;
+        }
+        text.append(wavelength).append(" ").append(flux).append("\r\n");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> scale_file(const NewDirectory& values, std::string& text) {
+    std::string unused;
+    if (auto reason = real_text("ref_a", 0, values.ref_a, unused)) {
+        return reason;
+    }
+    if (auto reason = real_text("ref_b", 0, values.ref_b, unused)) {
+        return reason;
+    }
+    text = scale_file_text(static_cast<float>(values.ref_a), static_cast<float>(values.ref_b));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> real_refusal(const std::string& what, std::size_t row, double value) {
@@ -107,56 +171,26 @@ std::optional<std::string> real_refusal(const std::string& what, std::size_t row
 std::optional<std::string> new_directory_files(const NewDirectory& values,
                                                std::vector<NewDataFile>& files) {
     files.clear();
-    if (values.components.size() > static_cast<std::size_t>(max_component_sets)) {
-        return "components: " + std::to_string(values.components.size()) + " sets, above the " +
-               std::to_string(max_component_sets) + " the run holds";
+    if (auto reason = counts_refusal(values)) {
+        return reason;
     }
-    if (values.weights.size() != values.components.size()) {
-        return "weights: " + std::to_string(values.weights.size()) + " for " +
-               std::to_string(values.components.size()) + " component sets";
+    std::string weights, parameters, observed, continuum, scale;
+    if (auto reason = weights_file(values.weights, weights)) {
+        return reason;
     }
-    if (values.observed.size() != values.wavelengths.size()) {
-        return "observed: " + std::to_string(values.observed.size()) + " fluxes for " +
-               std::to_string(values.wavelengths.size()) + " wavelengths";
-    }
-    std::vector<float> weights;
-    for (std::size_t j = 0; j < values.weights.size(); ++j) {
-        std::string unused;
-        if (auto reason = real_text("weights", j + 1, values.weights[j], unused)) {
-            return reason;
-        }
-        weights.push_back(static_cast<float>(values.weights[j]));
-    }
-    files.push_back({weights_file_name, weights_file_text(weights)});
-
-    std::string parameters;
+    files.push_back({weights_file_name, std::move(weights)});
     if (auto reason = parameter_file(values, parameters)) {
         return reason;
     }
-    files.push_back({parameter_file_name, parameters});
-
-    if (auto reason = count_fits("observed", values.observed.size())) {
+    files.push_back({parameter_file_name, std::move(parameters)});
+    if (auto reason = observed_file(values, observed)) {
         return reason;
     }
-    std::string observed =
-        std::to_string(values.observed.size()) + (values.normalise ? " 2 4\r\n" : " 0 0\r\n");
-    for (std::size_t i = 0; i < values.observed.size(); ++i) {
-        std::string wavelength, flux;
-        if (auto reason = real_text("wavelength", i + 1, values.wavelengths[i], wavelength)) {
-            return reason;
-        }
-        if (auto reason = real_text("observed", i + 1, values.observed[i], flux)) {
-            return reason;
-        }
-        observed.append(wavelength).append(" ").append(flux).append("\r\n");
-    }
-    files.push_back({observed_file_name, observed});
-
-    std::string continuum;
+    files.push_back({observed_file_name, std::move(observed)});
     if (auto reason = column_file("continuum", values.continuum, continuum)) {
         return reason;
     }
-    files.push_back({continuum_file_name, continuum});
+    files.push_back({continuum_file_name, std::move(continuum)});
     for (std::size_t j = 0; j < values.components.size(); ++j) {
         const auto set = static_cast<std::int32_t>(j + 1);
         std::string component;
@@ -164,18 +198,12 @@ std::optional<std::string> new_directory_files(const NewDirectory& values,
                 column_file("component " + std::to_string(set), values.components[j], component)) {
             return reason;
         }
-        files.push_back({component_file_name(set), component});
+        files.push_back({component_file_name(set), std::move(component)});
     }
-
-    std::string unused;
-    if (auto reason = real_text("ref_a", 0, values.ref_a, unused)) {
+    if (auto reason = scale_file(values, scale)) {
         return reason;
     }
-    if (auto reason = real_text("ref_b", 0, values.ref_b, unused)) {
-        return reason;
-    }
-    files.push_back({scale_file_name, scale_file_text(static_cast<float>(values.ref_a),
-                                                      static_cast<float>(values.ref_b))});
+    files.push_back({scale_file_name, std::move(scale)});
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <utility>
 
 namespace linesynth::tools {
 
@@ -118,6 +119,25 @@ bool solve_on_held_set(const HeldSetMap& held_set, const ReducedProblem& problem
     return true;
 }
 
+// One realization's refit: a free fit by the map worked out once; a
+// non-negative one on the best fit's held set when that is the answer, else
+// by the active-set method starting from that set (which notes a change of
+// the held set in `held_changed`).
+DesignSolution refit(const HeldSetMap& held_set, const ReducedProblem& noisy,
+                     const RealizationRequest& request, bool& held_changed) {
+    DesignSolution solution;
+    if (request.mode == FitMode::free) {
+        solution.x = held_set.map * noisy.b;
+    } else if (solve_on_held_set(held_set, noisy, request.held, solution.x)) {
+        solution.at_bound = request.held;
+    } else {
+        NonNegativeSolution refitted = non_negative_least_squares(noisy, request.held);
+        solution = {std::move(refitted.x), std::move(refitted.at_bound)};
+        held_changed = held_changed || solution.at_bound != request.held;
+    }
+    return solution;
+}
+
 }  // namespace
 
 RealizationSummary realizations(const FitDesign& design, const ReducedProblem& problem,
@@ -144,16 +164,7 @@ RealizationSummary realizations(const FitDesign& design, const ReducedProblem& p
         for (Eigen::Index i = 0; i < fitted.size(); ++i) {
             noisy.b(i) = fitted(i) + request.noise * deviates.normal();
         }
-        DesignSolution solution;
-        if (request.mode == FitMode::free) {
-            solution.x = held_set.map * noisy.b;
-        } else if (solve_on_held_set(held_set, noisy, request.held, solution.x)) {
-            solution.at_bound = request.held;
-        } else {
-            NonNegativeSolution refit = non_negative_least_squares(noisy, request.held);
-            solution = {std::move(refit.x), std::move(refit.at_bound)};
-            summary.held_changed = summary.held_changed || solution.at_bound != request.held;
-        }
+        const DesignSolution solution = refit(held_set, noisy, request, summary.held_changed);
         const ModelParameters parameters = model_parameters(design, solution.x);
         if (design.scale && !(parameters.scale > 0)) {
             ++summary.refused;

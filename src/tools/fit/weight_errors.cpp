@@ -120,6 +120,118 @@ double upper_limit(double w, double s) {
     return w + s * normal_upper_quantile(0.05 * mass);
 }
 
+namespace {
+
+// The covariances the errors come from: the formal one over the parameters
+// not held, and, with some weight held at 0, the released one with every
+// held weight set free.
+struct Covariances {
+    std::optional<Eigen::MatrixXd> formal;
+    std::optional<Eigen::MatrixXd> released;
+
+    // The one the combinations and the reported covariance use.
+    const std::optional<Eigen::MatrixXd>& used() const { return released ? released : formal; }
+};
+
+Covariances covariances(const ErrorInputs& inputs) {
+    Covariances result;
+    result.formal = covariance(inputs.jacobian, inputs.held, inputs.variance_factor);
+    if (std::find(inputs.held.begin(), inputs.held.end(), true) != inputs.held.end()) {
+        const auto size = static_cast<std::size_t>(inputs.jacobian.cols());
+        result.released =
+            covariance(inputs.jacobian, std::vector<bool>(size, false), inputs.variance_factor);
+    }
+    return result;
+}
+
+// The upper limit of held parameter j, when it has one: a weight, with a
+// free-sign estimate and a released variance above 0.
+std::optional<double> held_upper_limit(const ErrorInputs& inputs, const Covariances& matrices,
+                                       Eigen::Index j) {
+    const std::optional<Eigen::MatrixXd>& released = matrices.released;
+    if (released && j < inputs.set_count && inputs.free_sign.size() == inputs.jacobian.cols() &&
+        (*released)(j, j) > 0) {
+        return upper_limit(inputs.free_sign(j), std::sqrt((*released)(j, j)));
+    }
+    return std::nullopt;
+}
+
+// The error of parameter j, not held and not dependent: the largest of the
+// formal, the released and (when they count) the realizations' one.
+void largest_error(const ErrorInputs& inputs, const Covariances& matrices, bool spread_counts,
+                   Eigen::Index j, ParameterErrors& result) {
+    const auto slot = static_cast<std::size_t>(j);
+    std::optional<double>& error = result.errors[slot];
+    ErrorMethod& method = result.methods[slot];
+    if (matrices.formal) {
+        error = std::sqrt((*matrices.formal)(j, j));
+        method = ErrorMethod::formal;
+    }
+    if (matrices.released) {
+        const double released = std::sqrt((*matrices.released)(j, j));
+        if (!error || released > *error) {
+            error = released;
+            method = ErrorMethod::released;
+        }
+    }
+    if (spread_counts) {
+        const RealizationSummary& spread = *inputs.realizations;
+        const Spread& s = j < inputs.set_count ? spread.weights[slot] : *spread.scale;
+        const double half_range = (s.p84 - s.p16) / 2;
+        if (!error || half_range > *error) {
+            error = half_range;
+            method = ErrorMethod::realizations;
+        }
+    }
+}
+
+// The combination of each group with at least two sets: the dependent ones
+// over the pseudo-inverse, the nearly dependent ones over `used`.
+std::vector<Combination> group_combinations(const ErrorInputs& inputs,
+                                            const std::optional<Eigen::MatrixXd>& used) {
+    std::vector<Combination> result;
+    for (const std::vector<Eigen::Index>* group : {&inputs.dependent, &inputs.nearly_dependent}) {
+        const auto sets = std::count_if(group->begin(), group->end(), [&](Eigen::Index column) {
+            return column < inputs.set_count;
+        });
+        if (sets >= 2) {
+            result.push_back(
+                combination(inputs, *group, group == &inputs.dependent ? std::nullopt : used));
+        }
+    }
+    return result;
+}
+
+// The covariance and correlation tables of `used` over the parameters with
+// an error, the diagonal the squared errors.
+void covariance_tables(const Eigen::MatrixXd& used, ParameterErrors& result) {
+    const Eigen::Index n = used.cols();
+    const auto size = static_cast<std::size_t>(n);
+    result.covariance.assign(size, std::vector<std::optional<double>>(size));
+    result.correlation.assign(size, std::vector<std::optional<double>>(size));
+    // The upper triangle, mirrored: the inverse is symmetric only to rounding.
+    for (Eigen::Index j = 0; j < n; ++j) {
+        for (Eigen::Index k = j; k < n; ++k) {
+            const auto row = static_cast<std::size_t>(j);
+            const auto column = static_cast<std::size_t>(k);
+            const double cjj = used(j, j);
+            const double ckk = used(k, k);
+            if (!result.errors[row] || !result.errors[column] || !(cjj > 0) || !(ckk > 0)) {
+                continue;
+            }
+            const double rho = j == k ? 1.0 : used(j, k) / std::sqrt(cjj * ckk);
+            result.correlation[row][column] = rho;
+            result.covariance[row][column] =
+                j == k ? *result.errors[row] * *result.errors[row]
+                       : rho * *result.errors[row] * *result.errors[column];
+            result.correlation[column][row] = result.correlation[row][column];
+            result.covariance[column][row] = result.covariance[row][column];
+        }
+    }
+}
+
+}  // namespace
+
 ParameterErrors parameter_errors(const ErrorInputs& inputs) {
     const Eigen::Index n = inputs.jacobian.cols();
     const auto size = static_cast<std::size_t>(n);
@@ -128,88 +240,23 @@ ParameterErrors parameter_errors(const ErrorInputs& inputs) {
     result.methods.assign(size, ErrorMethod::none);
     result.upper_limits.resize(size);
 
-    const std::optional<Eigen::MatrixXd> formal =
-        covariance(inputs.jacobian, inputs.held, inputs.variance_factor);
-    const bool any_held =
-        std::find(inputs.held.begin(), inputs.held.end(), true) != inputs.held.end();
-    std::optional<Eigen::MatrixXd> released;
-    if (any_held) {
-        released =
-            covariance(inputs.jacobian, std::vector<bool>(size, false), inputs.variance_factor);
-    }
-    const std::optional<Eigen::MatrixXd>& used = released ? released : formal;
+    const Covariances matrices = covariances(inputs);
     const RealizationSummary* spread = inputs.realizations;
     const bool spread_counts =
         spread != nullptr && spread->held_changed && !spread->weights.empty();
-
     for (Eigen::Index j = 0; j < n; ++j) {
         const auto slot = static_cast<std::size_t>(j);
         if (inputs.held[slot]) {
-            if (released && j < inputs.set_count && inputs.free_sign.size() == n &&
-                (*released)(j, j) > 0) {
-                result.upper_limits[slot] =
-                    upper_limit(inputs.free_sign(j), std::sqrt((*released)(j, j)));
-            }
-            continue;
-        }
-        if (contains(inputs.dependent, j)) {
+            result.upper_limits[slot] = held_upper_limit(inputs, matrices, j);
+        } else if (contains(inputs.dependent, j)) {
             result.methods[slot] = ErrorMethod::undetermined;
-            continue;
-        }
-        if (formal) {
-            result.errors[slot] = std::sqrt((*formal)(j, j));
-            result.methods[slot] = ErrorMethod::formal;
-        }
-        if (released) {
-            const double error = std::sqrt((*released)(j, j));
-            if (!result.errors[slot] || error > *result.errors[slot]) {
-                result.errors[slot] = error;
-                result.methods[slot] = ErrorMethod::released;
-            }
-        }
-        if (spread_counts) {
-            const Spread& s = j < inputs.set_count ? spread->weights[slot] : *spread->scale;
-            const double half_range = (s.p84 - s.p16) / 2;
-            if (!result.errors[slot] || half_range > *result.errors[slot]) {
-                result.errors[slot] = half_range;
-                result.methods[slot] = ErrorMethod::realizations;
-            }
+        } else {
+            largest_error(inputs, matrices, spread_counts, j, result);
         }
     }
-
-    for (const std::vector<Eigen::Index>* group : {&inputs.dependent, &inputs.nearly_dependent}) {
-        const auto sets = std::count_if(group->begin(), group->end(), [&](Eigen::Index column) {
-            return column < inputs.set_count;
-        });
-        if (sets >= 2) {
-            result.combinations.push_back(
-                combination(inputs, *group, group == &inputs.dependent ? std::nullopt : used));
-        }
-    }
-
-    if (!used) {
-        return result;
-    }
-    result.covariance.assign(size, std::vector<std::optional<double>>(size));
-    result.correlation.assign(size, std::vector<std::optional<double>>(size));
-    // The upper triangle, mirrored: the inverse is symmetric only to rounding.
-    for (Eigen::Index j = 0; j < n; ++j) {
-        for (Eigen::Index k = j; k < n; ++k) {
-            const auto row = static_cast<std::size_t>(j);
-            const auto column = static_cast<std::size_t>(k);
-            const double cjj = (*used)(j, j);
-            const double ckk = (*used)(k, k);
-            if (!result.errors[row] || !result.errors[column] || !(cjj > 0) || !(ckk > 0)) {
-                continue;
-            }
-            const double rho = j == k ? 1.0 : (*used)(j, k) / std::sqrt(cjj * ckk);
-            result.correlation[row][column] = rho;
-            result.covariance[row][column] =
-                j == k ? *result.errors[row] * *result.errors[row]
-                       : rho * *result.errors[row] * *result.errors[column];
-            result.correlation[column][row] = result.correlation[row][column];
-            result.covariance[column][row] = result.covariance[row][column];
-        }
+    result.combinations = group_combinations(inputs, matrices.used());
+    if (matrices.used()) {
+        covariance_tables(*matrices.used(), result);
     }
     return result;
 }

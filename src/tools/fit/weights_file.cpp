@@ -45,17 +45,118 @@ std::string backup_name(const std::string& dir, const std::string& name) {
 
 namespace {
 
+// What a replacement has done so far: the new files staged beside the old,
+// the old bytes read, the backups made.
+struct Replacement {
+    std::vector<platform::StagedFile> staged;
+    std::vector<std::optional<std::string>> old_bytes;  // none for a new file
+    std::vector<std::string> made_backups;              // paths
+};
+
+// Every failure before the renames leaves the directory as it was.
+Refusal undo(Replacement& replacement, const platform::FileOutcome& outcome) {
+    for (platform::StagedFile& file : replacement.staged) {
+        platform::discard_staged(file);
+    }
+    for (const std::string& backup : replacement.made_backups) {
+        platform::remove_file(backup);
+    }
+    return Refusal{RefusalKind::data_files, {}, 0, platform::fault_text(outcome)};
+}
+
+// Stages every new file and reads the old bytes of those it replaces.
+platform::FileOutcome stage_files(const std::string& dir, const std::vector<NewDataFile>& files,
+                                  Replacement& replacement) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string path = dir + files[i].name;
+        if (auto outcome = platform::stage_file(path, files[i].text, replacement.staged[i])) {
+            return outcome;
+        }
+        if (!platform::entry_exists(path)) {
+            continue;  // a new file: nothing to keep
+        }
+        std::optional<std::string>& old = replacement.old_bytes[i];
+        old.emplace();
+        if (auto outcome =
+                platform::read_whole_file(path, std::numeric_limits<std::size_t>::max(), *old)) {
+            return outcome;
+        }
+    }
+    return {};
+}
+
+// A new backup of each old file, listed in `replaced`.
+platform::FileOutcome make_backups(const std::string& dir, const std::vector<NewDataFile>& files,
+                                   Replacement& replacement, std::vector<ReplacedFile>& replaced) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::optional<std::string>& old = replacement.old_bytes[i];
+        if (!old) {
+            replaced.push_back({files[i].name, ""});
+            continue;
+        }
+        const std::string backup = backup_name(dir, files[i].name);
+        if (auto outcome = platform::create_new_file(dir + backup, *old, dir + files[i].name)) {
+            return outcome;
+        }
+        replacement.made_backups.push_back(dir + backup);
+        replaced.push_back({files[i].name, backup});
+    }
+    return {};
+}
+
+// The journal of the renames to come; the staged files are then kept when
+// the process ends, for the next writer to complete the renames.
+platform::FileOutcome write_journal(const std::string& dir, const std::vector<NewDataFile>& files,
+                                    const Replacement& replacement) {
+    std::string lines;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        lines += replacement.staged[i].temporary.substr(dir.size()) + "\t" + files[i].name + "\n";
+    }
+    if (auto outcome = platform::create_new_file(dir + journal_file_name, lines)) {
+        return outcome;
+    }
+    for (const platform::StagedFile& file : replacement.staged) {
+        platform::keep_staged(file);
+    }
+    return {};
+}
+
 // The files before `failed` as they were: the old bytes again, a new file
-// removed.
+// removed; the files after it left unstaged.
 void put_back(const std::string& dir, const std::vector<NewDataFile>& files,
-              const std::vector<std::optional<std::string>>& old_bytes, std::size_t failed) {
+              Replacement& replacement, std::size_t failed) {
     for (std::size_t earlier = 0; earlier < failed; ++earlier) {
-        if (old_bytes[earlier]) {
-            platform::replace_file(dir + files[earlier].name, *old_bytes[earlier]);
+        const std::optional<std::string>& old = replacement.old_bytes[earlier];
+        if (old) {
+            platform::replace_file(dir + files[earlier].name, *old);
         } else {
             platform::remove_file(dir + files[earlier].name);
         }
     }
+    for (std::size_t later = failed + 1; later < files.size(); ++later) {
+        platform::discard_staged(replacement.staged[later]);
+    }
+}
+
+// The renames, one by one; when one fails, those done are put back and the
+// backups kept.
+std::optional<Refusal> rename_files(const std::string& dir, const std::vector<NewDataFile>& files,
+                                    Replacement& replacement, std::vector<ReplacedFile>& replaced,
+                                    bool journalled) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (const auto outcome = platform::commit_staged(replacement.staged[i])) {
+            put_back(dir, files, replacement, i);
+            replaced.clear();
+            if (journalled) {
+                platform::remove_file(dir + journal_file_name);
+            }
+            return Refusal{RefusalKind::data_files,
+                           {},
+                           0,
+                           platform::fault_text(outcome) + "; the backups are kept"};
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -64,80 +165,28 @@ std::optional<Refusal> replace_data_files(const std::string& dir,
                                           const std::vector<NewDataFile>& files,
                                           std::vector<ReplacedFile>& replaced) {
     replaced.clear();
-    std::vector<platform::StagedFile> staged(files.size());
-    std::vector<std::optional<std::string>> old_bytes(files.size());
-    std::vector<std::string> made_backups;
-    // Every failure before the renames leaves the directory as it was.
-    const auto undo = [&](const platform::FileOutcome& outcome) {
-        for (platform::StagedFile& file : staged) {
-            platform::discard_staged(file);
-        }
-        for (const std::string& backup : made_backups) {
-            platform::remove_file(backup);
-        }
-        return Refusal{RefusalKind::data_files, {}, 0, platform::fault_text(outcome)};
-    };
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string path = dir + files[i].name;
-        if (const auto outcome = platform::stage_file(path, files[i].text, staged[i])) {
-            return undo(outcome);
-        }
-        if (!platform::entry_exists(path)) {
-            continue;  // a new file: nothing to keep
-        }
-        old_bytes[i].emplace();
-        if (const auto outcome = platform::read_whole_file(
-                path, std::numeric_limits<std::size_t>::max(), *old_bytes[i])) {
-            return undo(outcome);
-        }
+    Replacement replacement{std::vector<platform::StagedFile>(files.size()),
+                            std::vector<std::optional<std::string>>(files.size()),
+                            {}};
+    if (const auto outcome = stage_files(dir, files, replacement)) {
+        return undo(replacement, outcome);
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!old_bytes[i]) {
-            replaced.push_back({files[i].name, ""});
-            continue;
-        }
-        const std::string backup = backup_name(dir, files[i].name);
-        if (const auto outcome =
-                platform::create_new_file(dir + backup, *old_bytes[i], dir + files[i].name)) {
-            return undo(outcome);
-        }
-        made_backups.push_back(dir + backup);
-        replaced.push_back({files[i].name, backup});
+    if (const auto outcome = make_backups(dir, files, replacement, replaced)) {
+        return undo(replacement, outcome);
     }
     // Several files are renamed one by one: the journal lets the next writer
     // complete what a killed process left half done.
     const bool journalled = files.size() > 1;
-    const std::string journal = dir + journal_file_name;
     if (journalled) {
-        std::string lines;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            lines += staged[i].temporary.substr(dir.size()) + "\t" + files[i].name + "\n";
-        }
-        if (const auto outcome = platform::create_new_file(journal, lines)) {
-            return undo(outcome);
-        }
-        for (const platform::StagedFile& file : staged) {
-            platform::keep_staged(file);
+        if (const auto outcome = write_journal(dir, files, replacement)) {
+            return undo(replacement, outcome);
         }
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (const auto outcome = platform::commit_staged(staged[i])) {
-            put_back(dir, files, old_bytes, i);
-            for (std::size_t later = i + 1; later < files.size(); ++later) {
-                platform::discard_staged(staged[later]);
-            }
-            replaced.clear();
-            if (journalled) {
-                platform::remove_file(journal);
-            }
-            return Refusal{RefusalKind::data_files,
-                           {},
-                           0,
-                           platform::fault_text(outcome) + "; the backups are kept"};
-        }
+    if (auto refused = rename_files(dir, files, replacement, replaced, journalled)) {
+        return refused;
     }
     if (journalled) {
-        platform::remove_file(journal);
+        platform::remove_file(dir + journal_file_name);
     }
     return std::nullopt;
 }

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "tools/compare/number_text.h"
 #include "tools/pages/explore_assets.h"
 #include "tools/pages/markup_text.h"
+#include "tools/pages/markup_writer.h"
 #include "tools/pages/plot_style.h"
 
 namespace linesynth::tools {
@@ -102,10 +104,32 @@ void put_key(std::string& out, std::string_view key) {
     out += "\":";
 }
 
-// The JSON block. Only numbers, arrays and fixed names: no text of the data
-// goes into it, so nothing in it can end the block early.
-std::string data_json(const ExploreData& data) {
-    std::string out = "{\"version\":1";
+void put_arrays(std::string& out, const std::vector<std::vector<float>>& arrays,
+                std::string_view separator) {
+    out += '[';
+    for (std::size_t set = 0; set < arrays.size(); ++set) {
+        out += set > 0 ? separator : "";
+        put_array(out, arrays[set]);
+    }
+    out += ']';
+}
+
+// The rows (from 1) that were compared: those not masked.
+std::vector<int> compared_rows(const ExploreData& data) {
+    std::vector<int> compared;
+    std::size_t next = 0;
+    for (int index = 1; index <= static_cast<int>(data.wavelength.size()); ++index) {
+        if (next < data.masked.size() && data.masked[next] == index) {
+            ++next;
+        } else {
+            compared.push_back(index);
+        }
+    }
+    return compared;
+}
+
+// The observed rows, which of them are masked, and where the curves break.
+void put_observed_rows(std::string& out, const ExploreData& data) {
     put_key(out, "wavelength");
     put_array(out, data.wavelength);
     put_key(out, "observed");
@@ -118,17 +142,8 @@ std::string data_json(const ExploreData& data) {
     }
     put_key(out, "masked");
     put_integers(out, data.masked);
-    std::vector<int> compared;
-    std::size_t next = 0;
-    for (int index = 1; index <= static_cast<int>(data.wavelength.size()); ++index) {
-        if (next < data.masked.size() && data.masked[next] == index) {
-            ++next;
-        } else {
-            compared.push_back(index);
-        }
-    }
     put_key(out, "comparedBreaks");
-    put_integers(out, breaks_of(data, compared));
+    put_integers(out, breaks_of(data, compared_rows(data)));
     put_key(out, "maskedBreaks");
     put_integers(out, breaks_of(data, data.masked));
     put_key(out, "masks");
@@ -138,15 +153,14 @@ std::string data_json(const ExploreData& data) {
                shortest_text(data.masks[i].second) + "]";
     }
     out += ']';
+}
+
+// What the synthesis adds up, over the compared rows and beyond them.
+void put_synthesis_columns(std::string& out, const ExploreData& data) {
     put_key(out, "continuum");
     put_array(out, data.continuum);
     put_key(out, "components");
-    out += '[';
-    for (std::size_t set = 0; set < data.components.size(); ++set) {
-        out += set > 0 ? ",\n" : "";
-        put_array(out, data.components[set]);
-    }
-    out += ']';
+    put_arrays(out, data.components, ",\n");
     put_key(out, "integralRows");
     out += std::to_string(data.integral_rows);
     put_key(out, "tailWavelength");
@@ -160,12 +174,11 @@ std::string data_json(const ExploreData& data) {
     put_key(out, "tailContinuum");
     put_array(out, data.tail_continuum);
     put_key(out, "tailComponents");
-    out += '[';
-    for (std::size_t set = 0; set < data.tail_components.size(); ++set) {
-        out += set > 0 ? "," : "";
-        put_array(out, data.tail_components[set]);
-    }
-    out += ']';
+    put_arrays(out, data.tail_components, ",");
+}
+
+// The calibration's fluxes, the scale file, the weights and how to draw.
+void put_scales_and_weights(std::string& out, const ExploreData& data) {
     put_key(out, "flux1");
     out += page_single_text(data.flux_1);
     put_key(out, "flux2");
@@ -188,20 +201,134 @@ std::string data_json(const ExploreData& data) {
     out += data.scale ? "true" : "false";
     put_key(out, "style");
     out += drawing_style();
+}
+
+// The JSON block. Only numbers, arrays and fixed names: no text of the data
+// goes into it, so nothing in it can end the block early.
+std::string data_json(const ExploreData& data) {
+    std::string out = "{\"version\":1";
+    put_observed_rows(out, data);
+    put_synthesis_columns(out, data);
+    put_scales_and_weights(out, data);
     out += "}\n";
     return out;
 }
 
-void put_figure(std::string& out, std::string_view id, std::string_view label) {
-    out += "<dt id=\"";
-    out += id;
-    out += "-label\">";
-    out += label;
-    out += "</dt><dd><output id=\"";
-    out += id;
-    out += "\" aria-labelledby=\"";
-    out += id;
-    out += "-label\"></output></dd>\n";
+void put_figure(Markup& out, std::string_view id, std::string_view label) {
+    const std::string label_id = std::string(id) + "-label";
+    out.element("dt", label, {{"id", label_id}}).open("dd");
+    out.open("output", {{"id", id}, {"aria-labelledby", label_id}}).close("output");
+    out.close("dd").line();
+}
+
+void put_button(Markup& out, std::string_view id, std::string_view label, Attributes more = {}) {
+    out.start("button").attribute({"type", "button"}).attribute({"id", id});
+    for (const Attribute& attribute : more) {
+        out.attribute(attribute);
+    }
+    out.end_start().text(label).close("button");
+}
+
+// The head: the policy naming the script and style by their digests, the
+// title and the embedded style sheet.
+void put_head(Markup& out, std::string_view title) {
+    out.raw("<!DOCTYPE html>").line().open("html", {{"lang", "en"}}).line();
+    out.open("head").line().void_element("meta", {{"charset", "utf-8"}}).line();
+    // No request of any kind: no connection, no image, font or frame; only
+    // the page's own script and style run.
+    const std::string policy =
+        "default-src 'none'; script-src 'sha256-" + base64_of_hex(explore_assets::script_sha256) +
+        "'; style-src 'sha256-" + base64_of_hex(explore_assets::style_sha256) +
+        "'; base-uri 'none'; form-action 'none'";
+    out.void_element("meta", {{"http-equiv", "Content-Security-Policy"}, {"content", policy}})
+        .line();
+    out.void_element("meta",
+                     {{"name", "viewport"}, {"content", "width=device-width, initial-scale=1"}})
+        .line();
+    out.open("title")
+        .text(title.empty() ? std::string_view("linesynth") : title)
+        .raw(" \xE2\x80\x94 explore")
+        .close("title")
+        .line();
+    out.open("style").raw(explore_assets::style).close("style").line();
+    out.close("head").line();
+}
+
+// The plot and its tools stay at the top of the window while the controls
+// below it scroll, so that a moved weight is seen to act.
+void put_view(Markup& out) {
+    out.open("div", {{"id", "view"}}).line().open("div", {{"class", "tools"}});
+    put_button(out, "undo", "undo", {{"title", "Ctrl+Z"}});
+    put_button(out, "redo", "redo", {{"title", "Ctrl+Shift+Z"}});
+    put_button(out, "pin", "pin these weights", {{"aria-pressed", "false"}});
+    put_button(out, "reset-zoom", "show every row");
+    out.open("label").void_element("input", {{"type", "checkbox"}, {"id", "hold-axes"}});
+    out.raw(" hold axes").close("label").close("div").line();
+    out.open("canvas", {{"id", "plot"},
+                        {"role", "img"},
+                        {"aria-label",
+                         "Observed spectrum and model above, residuals below, over wavelength"}})
+        .close("canvas")
+        .line();
+    out.open("p", {{"class", "readout"}}).open("output", {{"id", "readout"}}).close("output");
+    out.close("p").line();
+    out.element("p",
+                "Drag across the plot to zoom to a wavelength range, turn the wheel to zoom, drag "
+                "with Shift held to pan; a double click shows every row.",
+                {{"class", "note"}})
+        .line();
+    out.close("div").line();
+}
+
+// The figures of the fit as the weights stand, and those of the pinned ones.
+void put_figures(Markup& out, const ExploreData& data) {
+    // Without a sigma file every row weighs 1, and the figure is the plain
+    // sum of squared residuals: labelled so, as the stats command labels it.
+    const std::string_view chi2_label =
+        data.sigma.empty() ? "sum of squared residuals (sigma 1 for every row)" : "chi-squared";
+    out.element("h2", "Fit").line();
+    out.open("p", {{"id", "fault"}, {"role", "alert"}, {"hidden", std::nullopt}}).close("p").line();
+    out.open("dl", {{"class", "figures"}, {"id", "figures"}, {"aria-live", "polite"}}).line();
+    put_figure(out, "chi2", chi2_label);
+    put_figure(out, "reduced-chi2", "reduced chi-squared");
+    put_figure(out, "rms", "RMS of the residuals");
+    put_figure(out, "points", "compared rows");
+    out.close("dl").line();
+    out.open("dl", {{"class", "figures"}, {"id", "pinned"}, {"hidden", std::nullopt}}).line();
+    out.element("dt", "pinned weights").open("dd");
+    out.open("output", {{"id", "pinned-weights"}}).close("output").close("dd").line();
+    put_figure(out, "pinned-chi2",
+               data.sigma.empty() ? "their sum of squared residuals" : "their chi-squared");
+    out.close("dl").line();
+    out.open("p", {{"class", "note"}})
+        .raw("Reduced chi-squared is the first figure divided by the compared rows less ")
+        .raw(data.scale ? "the weights and ref_a" : "the weights")
+        .raw(", the values tuned here. Each figure shows 17 significant digits.")
+        .close("p")
+        .line();
+}
+
+// A read-only text area holding a file's text, with the button that saves it.
+void put_file_text(Markup& out, std::string_view button, std::string_view file,
+                   std::string_view id) {
+    put_button(out, button, "Save " + std::string(file));
+    out.line().element("label", std::string(file) + ":", {{"for", id}}).line();
+    out.open("textarea", {{"id", id}, {"readonly", std::nullopt}, {"spellcheck", "false"}});
+    out.close("textarea").line();
+}
+
+// The weights' controls, and the weights files to take home.
+void put_weights(Markup& out, const ExploreData& data) {
+    out.element("h2", "Weights").line().open("div", {{"id", "controls"}}).close("div").line();
+    put_button(out, "file-weights", "weights of synthesis.txt");
+    if (data.fitted) {
+        put_button(out, "fitted-weights", "fitted weights");
+    }
+    out.line().element("h2", "Take the result home").line();
+    put_file_text(out, "save-weights", "synthesis.txt", "weights-text");
+    out.open("div", {{"id", "scale-file"}, {"hidden", std::nullopt}}).line();
+    put_file_text(out, "save-scale", "qdqd.txt", "scale-text");
+    out.close("div").line();
 }
 
 }  // namespace
@@ -245,88 +372,23 @@ std::string base64_of_hex(std::string_view hex) {
 std::string explore_page(const ExploreData& data) {
     const std::string_view title = without_trailing_blanks(data.title);
     const std::string json = data_json(data);
-    std::string out;
-    out.reserve(json.size() + explore_assets::script.size() + 8192);
-    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-    // No request of any kind: no connection, no image, font or frame; only
-    // the page's own script and style run.
-    out +=
-        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-        "script-src 'sha256-";
-    out += base64_of_hex(explore_assets::script_sha256);
-    out += "'; style-src 'sha256-";
-    out += base64_of_hex(explore_assets::style_sha256);
-    out += "'; base-uri 'none'; form-action 'none'\">\n";
-    out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
-    append_escaped(out, title.empty() ? std::string_view("linesynth") : title);
-    out += " \xE2\x80\x94 explore</title>\n<style>";
-    out += explore_assets::style;
-    out += "</style>\n</head>\n<body>\n<h1 id=\"title\">";
-    append_escaped(out, title);
-    out += "</h1>\n";
-    out +=
-        "<p class=\"note\">Move a weight and the model, the residuals and the figures follow, "
-        "computed exactly as a run computes them.</p>\n";
-    // The plot and its tools stay at the top of the window while the
-    // controls below it scroll, so that a moved weight is seen to act.
-    out += "<div id=\"view\">\n<div class=\"tools\">";
-    out += "<button type=\"button\" id=\"undo\" title=\"Ctrl+Z\">undo</button>";
-    out += "<button type=\"button\" id=\"redo\" title=\"Ctrl+Shift+Z\">redo</button>";
-    out += "<button type=\"button\" id=\"pin\" aria-pressed=\"false\">pin these weights</button>";
-    out += "<button type=\"button\" id=\"reset-zoom\">show every row</button>";
-    out += "<label><input type=\"checkbox\" id=\"hold-axes\"> hold axes</label>";
-    out += "</div>\n";
-    out +=
-        "<canvas id=\"plot\" role=\"img\" aria-label=\"Observed spectrum and model above, "
-        "residuals below, over wavelength\"></canvas>\n";
-    out += "<p class=\"readout\"><output id=\"readout\"></output></p>\n";
-    out +=
-        "<p class=\"note\">Drag across the plot to zoom to a wavelength range, turn the "
-        "wheel to zoom, drag with Shift held to pan; a double click shows every row.</p>\n";
-    out += "</div>\n";
-    // Without a sigma file every row weighs 1, and the figure is the plain
-    // sum of squared residuals: labelled so, as the stats command labels it.
-    const std::string_view chi2_label =
-        data.sigma.empty() ? "sum of squared residuals (sigma 1 for every row)" : "chi-squared";
-    out += "<h2>Fit</h2>\n<p id=\"fault\" role=\"alert\" hidden></p>\n";
-    out += "<dl class=\"figures\" id=\"figures\" aria-live=\"polite\">\n";
-    put_figure(out, "chi2", chi2_label);
-    put_figure(out, "reduced-chi2", "reduced chi-squared");
-    put_figure(out, "rms", "RMS of the residuals");
-    put_figure(out, "points", "compared rows");
-    out += "</dl>\n";
-    out += "<dl class=\"figures\" id=\"pinned\" hidden>\n";
-    out += "<dt>pinned weights</dt><dd><output id=\"pinned-weights\"></output></dd>\n";
-    put_figure(out, "pinned-chi2",
-               data.sigma.empty() ? "their sum of squared residuals" : "their chi-squared");
-    out += "</dl>\n";
-    out +=
-        "<p class=\"note\">Reduced chi-squared is the first figure divided by the "
-        "compared rows less ";
-    out += data.scale ? "the weights and ref_a" : "the weights";
-    out += ", the values tuned here. Each figure shows 17 significant digits.</p>\n";
-    out += "<h2>Weights</h2>\n<div id=\"controls\"></div>\n";
-    out += "<button type=\"button\" id=\"file-weights\">weights of synthesis.txt</button>";
-    if (data.fitted) {
-        out += "<button type=\"button\" id=\"fitted-weights\">fitted weights</button>";
-    }
-    out += "\n<h2>Take the result home</h2>\n";
-    out += "<button type=\"button\" id=\"save-weights\">Save synthesis.txt</button>\n";
-    out += "<label for=\"weights-text\">synthesis.txt:</label>\n";
-    out += "<textarea id=\"weights-text\" readonly spellcheck=\"false\"></textarea>\n";
-    out += "<div id=\"scale-file\" hidden>\n";
-    out += "<button type=\"button\" id=\"save-scale\">Save qdqd.txt</button>\n";
-    out += "<label for=\"scale-text\">qdqd.txt:</label>\n";
-    out += "<textarea id=\"scale-text\" readonly spellcheck=\"false\"></textarea>\n</div>\n";
-    out += "<footer>linesynth-tools ";
-    append_escaped(out, data.version);
-    out += "</footer>\n";
-    out += "<script type=\"application/json\" id=\"explore-data\">";
-    out += json;
-    out += "</script>\n<script>";
-    out += explore_assets::script;
-    out += "</script>\n</body>\n</html>\n";
-    return out;
+    Markup out;
+    out.written.reserve(json.size() + explore_assets::script.size() + 8192);
+    put_head(out, title);
+    out.open("body").line().element("h1", title, {{"id", "title"}}).line();
+    out.element("p",
+                "Move a weight and the model, the residuals and the figures follow, computed "
+                "exactly as a run computes them.",
+                {{"class", "note"}})
+        .line();
+    put_view(out);
+    put_figures(out, data);
+    put_weights(out, data);
+    out.element("footer", "linesynth-tools " + data.version).line();
+    out.open("script", {{"type", "application/json"}, {"id", "explore-data"}}).raw(json);
+    out.close("script").line().open("script").raw(explore_assets::script).close("script").line();
+    out.close("body").line().close("html").line();
+    return std::move(out.written);
 }
 
 }  // namespace linesynth::tools

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "base/checked_math.h"
 #include "tools/compare/number_text.h"
 #include "tools/pages/markup_text.h"
+#include "tools/pages/markup_writer.h"
 #include "tools/pages/report_assets.h"
 
 namespace linesynth::tools {
@@ -31,43 +34,42 @@ bool holds(const std::vector<std::int32_t>& sets, std::int32_t set) {
     return std::find(sets.begin(), sets.end(), set) != sets.end();
 }
 
-void put_escaped(std::string& out, std::string_view text) {
-    append_escaped(out, text);
-}
-
-// A row of a two-column table: a label and a number (or "none").
-void put_number_row(std::string& out, std::string_view key, std::string_view label,
+// A row of a two-column table: a label and a number (or "none"), both the
+// program's own text (the labels hold character references).
+void put_number_row(Markup& out, std::string_view key, std::string_view label,
                     std::string_view number) {
-    out += "<tr><th>";
-    out += label;
-    out += "</th><td class=\"n\" data-key=\"";
-    out += key;
-    out += "\">";
-    out += number;
-    out += "</td></tr>\n";
+    out.open("tr").open("th").raw(label).close("th");
+    out.open("td", {{"class", "n"}, {"data-key", key}}).raw(number).close("td");
+    out.close("tr").line();
 }
 
-// The statistics of the model with the weights file's weights; after the
-// fit, when one ran, and headed so that nobody takes them for the fit's.
-void put_statistics(std::string& out, const ReportData& data) {
-    const FitStatistics& s = data.statistics;
-    out += data.fit ? "<h2>Statistics with the weights of synthesis.txt</h2>\n"
-                    : "<h2>Fit statistics</h2>\n";
-    out += "<div class=\"scroll\"><table id=\"statistics\">\n";
-    put_number_row(out, "points", "compared rows", shortest(s.points));
-    put_number_row(out, "mean", "mean residual", six_digits(s.mean));
-    put_number_row(out, "rms", "RMS of the residuals", six_digits(s.rms));
-    put_number_row(out, "mean_abs", "mean absolute residual", six_digits(s.mean_abs));
-    put_number_row(out, "max_abs", "largest absolute residual", six_digits(s.max_abs));
-    put_number_row(out, "max_abs_wavelength", "&#8230; at wavelength",
-                   shortest(s.max_abs_wavelength));
-    put_number_row(out, "chi2",
-                   data.sigma_file.empty() ? "sum of squared residuals (sigma 1 for every row)"
-                                           : "chi-squared",
-                   six_digits(s.chi2));
-    put_number_row(out, "chi2_per_point", "chi-squared per row", six_digits(s.chi2_per_point));
-    put_number_row(out, "adev_percent", "mean absolute deviation (%)",
-                   s.adev_percent ? six_digits(*s.adev_percent) : "none");
+// A table inside the box that scrolls it sideways on a narrow screen.
+void open_table(Markup& out, std::string_view id) {
+    out.open("div", {{"class", "scroll"}}).open("table", {{"id", id}}).line();
+}
+
+void close_table(Markup& out) {
+    out.close("table").close("div").line();
+}
+
+// A row of header cells.
+void put_heading_row(Markup& out, std::initializer_list<std::string_view> headings) {
+    out.open("tr");
+    for (const std::string_view heading : headings) {
+        out.element("th", heading);
+    }
+    out.close("tr").line();
+}
+
+// A value and its error, as two cells: "value", "&#177; error".
+void put_value_and_error(Markup& out, const ValueWithError& text) {
+    out.element("td", text.value, {{"class", "n"}});
+    out.open("td", {{"class", "n"}}).raw("&#177; ").text(text.error).close("td");
+}
+
+// The rows past the residuals: the goodness of the fit, the signal, the
+// integral and the shift.
+void put_goodness_rows(Markup& out, const ReportData& data) {
     const Goodness& goodness = data.figures.goodness;
     put_number_row(out, "dof", "degrees of freedom (rows &#8722; sets)", shortest(goodness.dof));
     put_number_row(out, "chi2_reduced", "reduced chi-squared", optional_six(goodness.chi2_reduced));
@@ -83,31 +85,47 @@ void put_statistics(std::string& out, const ReportData& data) {
         shift = text.value + " &#177; " + text.error;
     }
     put_number_row(out, "shift", "shift of the observed rows against the model (rows)", shift);
-    out += "</table></div>\n";
+}
+
+// The statistics of the model with the weights file's weights; after the
+// fit, when one ran, and headed so that nobody takes them for the fit's.
+void put_statistics(Markup& out, const ReportData& data) {
+    const FitStatistics& s = data.statistics;
+    out.element("h2", data.fit ? "Statistics with the weights of synthesis.txt" : "Fit statistics")
+        .line();
+    open_table(out, "statistics");
+    put_number_row(out, "points", "compared rows", shortest(s.points));
+    put_number_row(out, "mean", "mean residual", six_digits(s.mean));
+    put_number_row(out, "rms", "RMS of the residuals", six_digits(s.rms));
+    put_number_row(out, "mean_abs", "mean absolute residual", six_digits(s.mean_abs));
+    put_number_row(out, "max_abs", "largest absolute residual", six_digits(s.max_abs));
+    put_number_row(out, "max_abs_wavelength", "&#8230; at wavelength",
+                   shortest(s.max_abs_wavelength));
+    put_number_row(out, "chi2",
+                   data.sigma_file.empty() ? "sum of squared residuals (sigma 1 for every row)"
+                                           : "chi-squared",
+                   six_digits(s.chi2));
+    put_number_row(out, "chi2_per_point", "chi-squared per row", six_digits(s.chi2_per_point));
+    put_number_row(out, "adev_percent", "mean absolute deviation (%)",
+                   s.adev_percent ? six_digits(*s.adev_percent) : "none");
+    put_goodness_rows(out, data);
+    close_table(out);
     if (data.shift && data.shift->significant) {
-        out += "<p id=\"shift_warning\">";
-        put_escaped(out, shift_warning());
-        out += ".</p>\n";
+        out.open("p", {{"id", "shift_warning"}}).text(shift_warning()).raw(".").close("p").line();
     }
 }
 
 // A fitted value with its 1-sigma error beside it, both rounded to the
 // error's second significant digit; without an error, the 32-bit real the
 // file would get.
-void put_fitted_cells(std::string& out, float value, const std::optional<double>& error,
+void put_fitted_cells(Markup& out, float value, const std::optional<double>& error,
                       std::string_view without) {
-    out += "<td class=\"n\">";
     if (error) {
-        const ValueWithError text = with_error(widen(value), *error);
-        out += text.value;
-        out += "</td><td class=\"n\">&#177; ";
-        out += text.error;
+        put_value_and_error(out, with_error(widen(value), *error));
     } else {
-        out += shortest(value);
-        out += "</td><td class=\"n\">";
-        put_escaped(out, without);
+        out.element("td", shortest(value), {{"class", "n"}});
+        out.element("td", without, {{"class", "n"}});
     }
-    out += "</td>";
 }
 
 // "sets 1, 2" and, when the scale takes part, "and the scale".
@@ -167,74 +185,79 @@ bool errors_beyond_formal(const ReportFit& fit) {
 
 // The well-determined combinations of (nearly) dependent sets, with their
 // errors rounded as the weights' are.
-void put_combinations(std::string& out, const std::vector<Combination>& combinations) {
+void put_combinations(Markup& out, const std::vector<Combination>& combinations) {
     if (combinations.empty()) {
         return;
     }
-    out += "<h3>Well-determined combinations</h3>\n";
-    out += "<div class=\"scroll\"><table id=\"combinations\">\n";
-    out += "<tr><th>sets</th><th>coefficients</th><th>value</th><th>error (1 sigma)</th></tr>\n";
+    out.element("h3", "Well-determined combinations").line();
+    open_table(out, "combinations");
+    put_heading_row(out, {"sets", "coefficients", "value", "error (1 sigma)"});
     for (const Combination& combination : combinations) {
-        out += "<tr><td>";
-        out += set_list(combination.sets);
-        out += "</td><td>";
+        std::string coefficients;
         for (std::size_t k = 0; k < combination.coefficients.size(); ++k) {
-            out += k == 0 ? "" : ", ";
-            out += shortest(combination.coefficients[k]);
+            coefficients += k == 0 ? "" : ", ";
+            coefficients += shortest(combination.coefficients[k]);
         }
-        out += "</td><td class=\"n\">";
+        out.open("tr").element("td", set_list(combination.sets)).element("td", coefficients);
         if (combination.error) {
-            const ValueWithError text = with_error(combination.value, *combination.error);
-            out += text.value;
-            out += "</td><td class=\"n\">&#177; ";
-            out += text.error;
+            put_value_and_error(out, with_error(combination.value, *combination.error));
         } else {
-            out += six_digits(combination.value);
-            out += "</td><td class=\"n\">none";
+            out.element("td", six_digits(combination.value), {{"class", "n"}});
+            out.element("td", "none", {{"class", "n"}});
         }
-        out += "</td></tr>\n";
+        out.close("tr").line();
     }
-    out += "</table></div>\n";
+    close_table(out);
 }
 
-// The correlation matrix, when some pair of parameters is strongly
-// correlated (|rho| >= strong_correlation off the diagonal).
-void put_correlation(std::string& out, const ReportFit& fit) {
+// Whether some pair of parameters is strongly correlated (|rho| >=
+// strong_correlation off the diagonal).
+bool strongly_correlated(const ReportFit& fit) {
     const std::size_t n = fit.correlation.size();
-    bool strong = false;
     for (std::size_t j = 0; j < n; ++j) {
         for (std::size_t k = 0; k < n && k < fit.correlation[j].size(); ++k) {
             const std::optional<double>& rho = fit.correlation[j][k];
-            strong = strong || (j != k && rho && std::fabs(*rho) >= strong_correlation);
+            if (j != k && rho && std::fabs(*rho) >= strong_correlation) {
+                return true;
+            }
         }
     }
-    if (!strong) {
+    return false;
+}
+
+// The correlation matrix, when some pair of parameters is strongly correlated.
+void put_correlation(Markup& out, const ReportFit& fit) {
+    if (!strongly_correlated(fit)) {
         return;
     }
+    const std::size_t n = fit.correlation.size();
     const auto name = [&](std::size_t index) {
         return index < fit.weights.size() ? "set " + shortest(index + 1) : std::string("ref_a");
     };
-    out += "<h3>Correlation</h3>\n<div class=\"scroll\"><table id=\"correlation\">\n<tr><th></th>";
+    out.element("h3", "Correlation").line();
+    open_table(out, "correlation");
+    out.open("tr").element("th", "");
     for (std::size_t k = 0; k < n; ++k) {
-        out += "<th>" + name(k) + "</th>";
+        out.element("th", name(k));
     }
-    out += "</tr>\n";
+    out.close("tr").line();
     for (std::size_t j = 0; j < n; ++j) {
-        out += "<tr><th>" + name(j) + "</th>";
+        out.open("tr").element("th", name(j));
+        const std::vector<std::optional<double>>& row = fit.correlation[j];
         for (std::size_t k = 0; k < n; ++k) {
-            out += "<td class=\"n\">";
-            const std::vector<std::optional<double>>& row = fit.correlation[j];
-            out += k < row.size() && row[k] ? six_digits(row[k].value()) : std::string("none");
-            out += "</td>";
+            out.element("td", k < row.size() && row[k] ? six_digits(row[k].value()) : "none",
+                        {{"class", "n"}});
         }
-        out += "</tr>\n";
+        out.close("tr").line();
     }
-    out += "</table></div>\n";
+    close_table(out);
 }
 
-void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
+// The fit's own figures: chi-squared before and after, its goodness and
+// its conditioning.
+void put_fit_figures(Markup& out, const ReportData& data, const ReportFit& fit) {
     const bool sigma = !data.sigma_file.empty();
-    out += "<div class=\"scroll\"><table id=\"fit\">\n";
+    open_table(out, "fit");
     put_number_row(out, "chi2_before",
                    sigma ? "chi-squared with the weights of synthesis.txt"
                          : "sum of squared residuals with the weights of synthesis.txt",
@@ -260,24 +283,25 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
     put_number_row(out, "rank", "rank of the fit",
                    shortest(fit.rank) + " of " + shortest(fit.parameter_count));
     put_number_row(out, "condition_number", "condition number", six_digits(fit.condition_number));
-    out += "</table></div>\n";
+    close_table(out);
+}
+
+void put_fit(Markup& out, const ReportData& data, const ReportFit& fit) {
+    put_fit_figures(out, data, fit);
     if (errors_beyond_formal(fit)) {
-        out += "<p id=\"error_method\">Error method: ";
-        put_escaped(
-            out, error_methods_text(fit.error_methods,
-                                    fit.ref_a ? std::optional<ErrorMethod>(fit.ref_a_error_method)
-                                              : std::nullopt));
-        out += ".</p>\n";
+        out.open("p", {{"id", "error_method"}}).raw("Error method: ");
+        out.text(error_methods_text(
+            fit.error_methods,
+            fit.ref_a ? std::optional<ErrorMethod>(fit.ref_a_error_method) : std::nullopt));
+        out.raw(".").close("p").line();
     }
     const std::vector<std::string> warnings = fit_warnings(fit, data.statistics.chi2);
     if (!warnings.empty()) {
-        out += "<ul id=\"warnings\">\n";
+        out.open("ul", {{"id", "warnings"}}).line();
         for (const std::string& warning : warnings) {
-            out += "<li>";
-            put_escaped(out, warning);
-            out += "</li>\n";
+            out.element("li", warning).line();
         }
-        out += "</ul>\n";
+        out.close("ul").line();
     }
     put_combinations(out, fit.combinations);
     put_correlation(out, fit);
@@ -285,146 +309,147 @@ void put_fit(std::string& out, const ReportData& data, const ReportFit& fit) {
 
 // The weights table; with a fit it opens the fit's section, followed by the
 // fit's own figures and warnings.
-void put_weights(std::string& out, const ReportData& data) {
-    out += data.fit ? "<h2>Fit</h2>\n" : "<h2>Weights</h2>\n";
-    out += "<div class=\"scroll\"><table id=\"weights\">\n";
-    out += "<tr><th>set</th><th>synthesis.txt</th>";
+void put_weights(Markup& out, const ReportData& data) {
+    out.element("h2", data.fit ? "Fit" : "Weights").line();
+    open_table(out, "weights");
     if (data.fit) {
-        out += "<th>fitted</th><th>error (1 sigma)</th>";
+        put_heading_row(out, {"set", "synthesis.txt", "fitted", "error (1 sigma)"});
+    } else {
+        put_heading_row(out, {"set", "synthesis.txt"});
     }
-    out += "</tr>\n";
     for (std::size_t i = 0; i < data.weights.size(); ++i) {
         const auto set = static_cast<std::int32_t>(i + 1);
-        out += "<tr><td class=\"n\">";
-        out += shortest(set);
-        out += "</td><td class=\"n\">";
-        out += shortest(data.weights[i]);
-        out += "</td>";
+        out.open("tr").element("td", shortest(set), {{"class", "n"}});
+        out.element("td", shortest(data.weights[i]), {{"class", "n"}});
         if (data.fit && i < data.fit->weights.size() && i < data.fit->errors.size()) {
             put_fitted_cells(out, data.fit->weights[i], data.fit->errors[i],
                              without_error(*data.fit, i, holds(data.fit->at_bound, set)));
         }
-        out += "</tr>\n";
+        out.close("tr").line();
     }
     if (data.fit && data.fit->ref_a) {
-        out += "<tr><td>ref_a (qdqd.txt)</td><td class=\"n\">";
-        out += shortest(data.scales.ref_a);
-        out += "</td>";
+        out.open("tr").element("td", "ref_a (qdqd.txt)");
+        out.element("td", shortest(data.scales.ref_a), {{"class", "n"}});
         put_fitted_cells(out, *data.fit->ref_a, data.fit->ref_a_error, "none");
-        out += "</tr>\n";
+        out.close("tr").line();
     }
-    out += "</table></div>\n";
+    close_table(out);
     if (data.fit) {
         put_fit(out, data, *data.fit);
     }
 }
 
-void put_masks(std::string& out, const std::vector<ReportMask>& masks) {
-    out += "<h2>Masks</h2>\n";
+void put_masks(Markup& out, const std::vector<ReportMask>& masks) {
+    out.element("h2", "Masks").line();
     if (masks.empty()) {
-        out += "<p id=\"masks\">No masked ranges: every row was compared.</p>\n";
+        out.element("p", "No masked ranges: every row was compared.", {{"id", "masks"}}).line();
         return;
     }
-    out += "<div class=\"scroll\"><table id=\"masks\">\n";
-    out += "<tr><th>from</th><th>to</th><th>rows removed</th></tr>\n";
+    open_table(out, "masks");
+    put_heading_row(out, {"from", "to", "rows removed"});
     for (const ReportMask& mask : masks) {
-        out += "<tr><td class=\"n\">";
-        out += shortest(mask.low);
-        out += "</td><td class=\"n\">";
-        out += shortest(mask.high);
-        out += "</td><td class=\"n\">";
-        out += shortest(mask.rows);
-        out += "</td></tr>\n";
+        out.open("tr").element("td", shortest(mask.low), {{"class", "n"}});
+        out.element("td", shortest(mask.high), {{"class", "n"}});
+        out.element("td", shortest(mask.rows), {{"class", "n"}}).close("tr").line();
     }
-    out += "</table></div>\n";
+    close_table(out);
 }
 
-void put_calibration(std::string& out, const ReportData& data) {
+void put_calibration(Markup& out, const ReportData& data) {
     const CalibrationSet& c = data.calibration;
-    out += "<h2>Calibration</h2>\n<div class=\"scroll\"><table id=\"calibration\">\n";
-    out += "<tr><th></th><th>point 1</th><th>point 2</th></tr>\n";
+    out.element("h2", "Calibration").line();
+    open_table(out, "calibration");
+    put_heading_row(out, {"", "point 1", "point 2"});
     const auto row = [&](std::string_view label, const std::string& one, const std::string& two) {
-        out += "<tr><th>";
-        out += label;
-        out += "</th><td class=\"n\">";
-        out += one;
-        out += "</td><td class=\"n\">";
-        out += two;
-        out += "</td></tr>\n";
+        out.open("tr").element("th", label).element("td", one, {{"class", "n"}});
+        out.element("td", two, {{"class", "n"}}).close("tr").line();
     };
     row("pixel", shortest(c.px_1), shortest(c.px_2));
     row("wavelength", shortest(c.wl_1), shortest(c.wl_2));
     row("flux", shortest(c.flux_1), shortest(c.flux_2));
     row("level", shortest(c.level_1), shortest(c.level_2));
     row("scale file (qdqd.txt)", shortest(data.scales.ref_a), shortest(data.scales.ref_b));
-    out += "</table></div>\n";
+    close_table(out);
 }
 
-void put_normalisation(std::string& out, const ReportData& data) {
-    out += "<h2>Normalisation</h2>\n<p id=\"normalisation\">Flags ";
-    out += shortest(data.norm_a);
-    out += ' ';
-    out += shortest(data.norm_b);
+void put_normalisation(Markup& out, const ReportData& data) {
+    out.element("h2", "Normalisation").line();
+    out.open("p", {{"id", "normalisation"}}).raw("Flags ");
+    out.text(shortest(data.norm_a) + ' ' + shortest(data.norm_b));
     if (data.normalised) {
-        out += ": the observed fluxes were divided by their maximum, ";
-        out += shortest(data.max_observed);
-        out += ".</p>\n";
+        out.raw(": the observed fluxes were divided by their maximum, ")
+            .text(shortest(data.max_observed))
+            .raw(".");
     } else {
-        out +=
-            ": the observed fluxes were used as read (flags 2 4 divide them by their "
-            "maximum).</p>\n";
+        out.raw(
+            ": the observed fluxes were used as read (flags 2 4 divide them by their maximum).");
     }
+    out.close("p").line();
 }
 
-void put_files(std::string& out, const std::vector<ReportFile>& files) {
-    out += "<h2>Input files</h2>\n<div class=\"scroll\"><table id=\"files\">\n";
-    out += "<tr><th>file</th><th>bytes</th><th>SHA-256</th></tr>\n";
+void put_files(Markup& out, const std::vector<ReportFile>& files) {
+    out.element("h2", "Input files").line();
+    open_table(out, "files");
+    put_heading_row(out, {"file", "bytes", "SHA-256"});
     for (const ReportFile& file : files) {
-        out += "<tr><td>";
-        put_escaped(out, file.name);
-        out += "</td><td class=\"n\">";
-        out += shortest(file.size);
-        out += "</td><td><code>";
-        put_escaped(out, file.sha256);
-        out += "</code></td></tr>\n";
+        out.open("tr")
+            .element("td", file.name)
+            .element("td", shortest(file.size), {{"class", "n"}});
+        out.open("td").element("code", file.sha256).close("td").close("tr").line();
     }
-    out += "</table></div>\n";
+    close_table(out);
+}
+
+// The head: the policy, the title and the embedded style sheet.
+void put_head(Markup& out, std::string_view title) {
+    out.raw("<!DOCTYPE html>").line().open("html", {{"lang", "en"}}).line();
+    out.open("head").line().void_element("meta", {{"charset", "utf-8"}}).line();
+    // The page runs no script and loads nothing: a policy that says so keeps
+    // text from a data file from ever becoming one. Its style is inline.
+    out.void_element("meta", {{"http-equiv", "Content-Security-Policy"},
+                              {"content",
+                               "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
+                               "form-action 'none'"}})
+        .line();
+    out.void_element("meta",
+                     {{"name", "viewport"}, {"content", "width=device-width, initial-scale=1"}})
+        .line();
+    out.element("title", title.empty() ? std::string_view("linesynth report") : title).line();
+    out.open("style").line().raw(report_assets::style).close("style").line();
+    out.close("head").line();
+}
+
+// The title, where sigma came from, the plot and how the numbers are rounded.
+void put_opening(Markup& out, const ReportData& data, std::string_view title) {
+    out.open("body").line().element("h1", title, {{"id", "title"}}).line();
+    out.open("p", {{"id", "sigma"}});
+    if (data.sigma_file.empty()) {
+        out.raw("no sigma: every row weighs 1");
+    } else {
+        out.raw("sigma file ").text(data.sigma_file);
+    }
+    out.close("p").line();
+    out.open("div", {{"class", "plot"}}).line().raw(data.plot).close("div").line();
+    out.open("p", {{"class", "note"}})
+        .raw(
+            "Errors are rounded to 2 significant digits and each value to the same decimal "
+            "place, other computed values to 6 significant digits; ")
+        .element("code", "linesynth-tools stats --json")
+        .raw(" and ")
+        .element("code", "fit --json")
+        .raw(" give them exactly.")
+        .close("p")
+        .line();
 }
 
 }  // namespace
 
 std::string report_page(const ReportData& data) {
     const std::string_view title = without_trailing_blanks(data.title);
-    std::string out;
-    out.reserve(data.plot.size() + 8192);
-    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-    // The page runs no script and loads nothing: a policy that says so keeps
-    // text from a data file from ever becoming one. Its style is inline.
-    out +=
-        "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-        "style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'\">\n";
-    out += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
-    out += "<title>";
-    put_escaped(out, title.empty() ? std::string_view("linesynth report") : title);
-    out += "</title>\n<style>\n";
-    out += report_assets::style;
-    out += "</style>\n</head>\n<body>\n<h1 id=\"title\">";
-    put_escaped(out, title);
-    out += "</h1>\n<p id=\"sigma\">";
-    if (data.sigma_file.empty()) {
-        out += "no sigma: every row weighs 1";
-    } else {
-        out += "sigma file ";
-        put_escaped(out, data.sigma_file);
-    }
-    out += "</p>\n<div class=\"plot\">\n";
-    out += data.plot;
-    out += "</div>\n";
-    out +=
-        "<p class=\"note\">Errors are rounded to 2 significant digits and each value to "
-        "the same decimal place, other computed values to 6 significant digits; "
-        "<code>linesynth-tools stats --json</code> and <code>fit --json</code> give them "
-        "exactly.</p>\n";
+    Markup out;
+    out.written.reserve(data.plot.size() + 8192);
+    put_head(out, title);
+    put_opening(out, data, title);
     // The fit, when one ran, comes first: it is what the page is read for.
     if (data.fit) {
         put_weights(out, data);
@@ -437,10 +462,9 @@ std::string report_page(const ReportData& data) {
     put_calibration(out, data);
     put_normalisation(out, data);
     put_files(out, data.files);
-    out += "<footer>linesynth-tools ";
-    put_escaped(out, data.version);
-    out += "</footer>\n</body>\n</html>\n";
-    return out;
+    out.element("footer", "linesynth-tools " + data.version).line();
+    out.close("body").line().close("html").line();
+    return std::move(out.written);
 }
 
 }  // namespace linesynth::tools
