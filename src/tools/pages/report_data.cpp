@@ -12,33 +12,6 @@
 namespace linesynth::tools {
 namespace {
 
-ReportFit report_fit(const FitResult& fit, bool bounded) {
-    ReportFit shown;
-    shown.weights = fit.weights;
-    shown.errors = fit.errors;
-    shown.error_methods = fit.error_methods;
-    shown.upper_limits = fit.upper_limits;
-    shown.at_bound = fit.at_bound;
-    shown.combinations = fit.combinations;
-    shown.correlation = fit.correlation;
-    shown.bounded = bounded;
-    shown.errors_scaled = fit.errors_scaled;
-    if (fit.scale) {
-        shown.ref_a = fit.scale->ref_a;
-        shown.ref_a_error = fit.scale->ref_a_error;
-        shown.ref_a_error_method = fit.scale->ref_a_error_method;
-    }
-    shown.chi2_after = fit.chi2_after;
-    shown.after = fit.after;
-    shown.rank = fit.rank;
-    shown.parameter_count = fit.parameter_count;
-    shown.condition_number = fit.condition_number;
-    shown.dependent = fit.dependent;
-    shown.nearly_dependent = fit.nearly_dependent;
-    shown.scale_dependent = fit.scale_dependent;
-    return shown;
-}
-
 // Each masked range with the rows it held among those that could be compared.
 std::vector<ReportMask> report_masks(const Comparison& comparison) {
     // The rows' wavelengths sorted once: each range is then two searches.
@@ -76,7 +49,7 @@ ReportData report_data(const DrawnComparison& drawn, bool bounded) {
         report.weights.push_back(data.parameters.weight(set));
     }
     if (drawn.fit) {
-        report.fit = report_fit(*drawn.fit, bounded);
+        report.fit = ReportFit{*drawn.fit, bounded};
     }
     report.calibration = data.calibration;
     report.scales = data.scales;

@@ -142,19 +142,22 @@ std::vector<std::string> fit_warnings(const ReportFit& fit, double chi2_before) 
     std::vector<std::string> warnings;
     // Rounding the weights to 32-bit reals can leave a fit that was already
     // at its optimum a little worse than the weights it started from.
-    if (fit.chi2_after > chi2_before) {
+    if (fit.found.chi2_after > chi2_before) {
         warnings.push_back(
             "The fitted weights do not lower chi-squared; keep those of synthesis.txt.");
     }
-    if (!fit.dependent.empty() || (fit.scale_dependent && fit.rank < fit.parameter_count)) {
-        warnings.push_back("Linearly dependent: " + sets_text(fit.dependent, fit.scale_dependent) +
-                           "; the spectra cannot tell these weights apart.");
+    if (!fit.found.dependent.empty() ||
+        (fit.found.scale_dependent && fit.found.rank < fit.found.parameter_count)) {
+        warnings.push_back(
+            "Linearly dependent: " + sets_text(fit.found.dependent, fit.found.scale_dependent) +
+            "; the spectra cannot tell these weights apart.");
     }
-    if (!fit.nearly_dependent.empty() || (fit.scale_dependent && fit.dependent.empty())) {
-        warnings.push_back("Nearly dependent (condition number " +
-                           six_digits(fit.condition_number) +
-                           "): " + sets_text(fit.nearly_dependent, fit.scale_dependent) +
-                           "; their weights are poorly determined.");
+    if (!fit.found.nearly_dependent.empty() ||
+        (fit.found.scale_dependent && fit.found.dependent.empty())) {
+        warnings.push_back(
+            "Nearly dependent (condition number " + six_digits(fit.found.condition_number) +
+            "): " + sets_text(fit.found.nearly_dependent, fit.found.scale_dependent) +
+            "; their weights are poorly determined.");
     }
     return warnings;
 }
@@ -163,11 +166,12 @@ std::vector<std::string> fit_warnings(const ReportFit& fit, double chi2_before) 
 // of a weight held at 0, or why there is none.
 std::string without_error(const ReportFit& fit, std::size_t slot, bool held) {
     if (held) {
-        return slot < fit.upper_limits.size() && fit.upper_limits[slot]
-                   ? upper_limit_text(*fit.upper_limits[slot])
+        return slot < fit.found.upper_limits.size() && fit.found.upper_limits[slot]
+                   ? upper_limit_text(*fit.found.upper_limits[slot])
                    : std::string("at the bound 0");
     }
-    return slot < fit.error_methods.size() && fit.error_methods[slot] == ErrorMethod::undetermined
+    return slot < fit.found.error_methods.size() &&
+                   fit.found.error_methods[slot] == ErrorMethod::undetermined
                ? "undetermined"
                : "none";
 }
@@ -179,8 +183,8 @@ bool errors_beyond_formal(const ReportFit& fit) {
         return method == ErrorMethod::released || method == ErrorMethod::realizations ||
                method == ErrorMethod::undetermined;
     };
-    return std::any_of(fit.error_methods.begin(), fit.error_methods.end(), beyond) ||
-           (fit.ref_a && beyond(fit.ref_a_error_method));
+    return std::any_of(fit.found.error_methods.begin(), fit.found.error_methods.end(), beyond) ||
+           (fit.found.scale && beyond(fit.found.scale->ref_a_error_method));
 }
 
 // The well-determined combinations of (nearly) dependent sets, with their
@@ -213,10 +217,10 @@ void put_combinations(Markup& out, const std::vector<Combination>& combinations)
 // Whether some pair of parameters is strongly correlated (|rho| >=
 // strong_correlation off the diagonal).
 bool strongly_correlated(const ReportFit& fit) {
-    const std::size_t n = fit.correlation.size();
+    const std::size_t n = fit.found.correlation.size();
     for (std::size_t j = 0; j < n; ++j) {
-        for (std::size_t k = 0; k < n && k < fit.correlation[j].size(); ++k) {
-            const std::optional<double>& rho = fit.correlation[j][k];
+        for (std::size_t k = 0; k < n && k < fit.found.correlation[j].size(); ++k) {
+            const std::optional<double>& rho = fit.found.correlation[j][k];
             if (j != k && rho && std::fabs(*rho) >= strong_correlation) {
                 return true;
             }
@@ -230,9 +234,10 @@ void put_correlation(Markup& out, const ReportFit& fit) {
     if (!strongly_correlated(fit)) {
         return;
     }
-    const std::size_t n = fit.correlation.size();
+    const std::size_t n = fit.found.correlation.size();
     const auto name = [&](std::size_t index) {
-        return index < fit.weights.size() ? "set " + shortest(index + 1) : std::string("ref_a");
+        return index < fit.found.weights.size() ? "set " + shortest(index + 1)
+                                                : std::string("ref_a");
     };
     out.element("h3", "Correlation").line();
     open_table(out, "correlation");
@@ -243,7 +248,7 @@ void put_correlation(Markup& out, const ReportFit& fit) {
     out.close("tr").line();
     for (std::size_t j = 0; j < n; ++j) {
         out.open("tr").element("th", name(j));
-        const std::vector<std::optional<double>>& row = fit.correlation[j];
+        const std::vector<std::optional<double>>& row = fit.found.correlation[j];
         for (std::size_t k = 0; k < n; ++k) {
             out.element("td", k < row.size() && row[k] ? six_digits(row[k].value()) : "none",
                         {{"class", "n"}});
@@ -265,24 +270,25 @@ void put_fit_figures(Markup& out, const ReportData& data, const ReportFit& fit) 
     put_number_row(out, "chi2_after",
                    sigma ? "chi-squared with the fitted weights"
                          : "sum of squared residuals with the fitted weights",
-                   six_digits(fit.chi2_after));
+                   six_digits(fit.found.chi2_after));
     put_number_row(out, "dof_after", "degrees of freedom (rows &#8722; parameters not at a bound)",
-                   shortest(fit.after.dof));
+                   shortest(fit.found.after.dof));
     put_number_row(out, "chi2_reduced_after", "reduced chi-squared",
-                   optional_six(fit.after.chi2_reduced));
+                   optional_six(fit.found.after.chi2_reduced));
     if (sigma) {
         put_number_row(out, "p_value_after", "p-value (a chi-squared at least this large)",
-                       optional_six(fit.after.p_value));
+                       optional_six(fit.found.after.p_value));
     } else {
         put_number_row(out, "errors", "errors",
                        "scaled by the scatter of the residuals (no sigma file)");
     }
     if (fit.bounded) {
-        put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.at_bound));
+        put_number_row(out, "at_bound", "sets held at weight 0", set_list(fit.found.at_bound));
     }
     put_number_row(out, "rank", "rank of the fit",
-                   shortest(fit.rank) + " of " + shortest(fit.parameter_count));
-    put_number_row(out, "condition_number", "condition number", six_digits(fit.condition_number));
+                   shortest(fit.found.rank) + " of " + shortest(fit.found.parameter_count));
+    put_number_row(out, "condition_number", "condition number",
+                   six_digits(fit.found.condition_number));
     close_table(out);
 }
 
@@ -291,8 +297,9 @@ void put_fit(Markup& out, const ReportData& data, const ReportFit& fit) {
     if (errors_beyond_formal(fit)) {
         out.open("p", {{"id", "error_method"}}).raw("Error method: ");
         out.text(error_methods_text(
-            fit.error_methods,
-            fit.ref_a ? std::optional<ErrorMethod>(fit.ref_a_error_method) : std::nullopt));
+            fit.found.error_methods,
+            fit.found.scale ? std::optional<ErrorMethod>(fit.found.scale->ref_a_error_method)
+                            : std::nullopt));
         out.raw(".").close("p").line();
     }
     const std::vector<std::string> warnings = fit_warnings(fit, data.statistics.chi2);
@@ -303,7 +310,7 @@ void put_fit(Markup& out, const ReportData& data, const ReportFit& fit) {
         }
         out.close("ul").line();
     }
-    put_combinations(out, fit.combinations);
+    put_combinations(out, fit.found.combinations);
     put_correlation(out, fit);
 }
 
@@ -321,16 +328,17 @@ void put_weights(Markup& out, const ReportData& data) {
         const auto set = static_cast<std::int32_t>(i + 1);
         out.open("tr").element("td", shortest(set), {{"class", "n"}});
         out.element("td", shortest(data.weights[i]), {{"class", "n"}});
-        if (data.fit && i < data.fit->weights.size() && i < data.fit->errors.size()) {
-            put_fitted_cells(out, data.fit->weights[i], data.fit->errors[i],
-                             without_error(*data.fit, i, holds(data.fit->at_bound, set)));
+        if (data.fit && i < data.fit->found.weights.size() && i < data.fit->found.errors.size()) {
+            put_fitted_cells(out, data.fit->found.weights[i], data.fit->found.errors[i],
+                             without_error(*data.fit, i, holds(data.fit->found.at_bound, set)));
         }
         out.close("tr").line();
     }
-    if (data.fit && data.fit->ref_a) {
+    if (data.fit && data.fit->found.scale) {
         out.open("tr").element("td", "ref_a (qdqd.txt)");
         out.element("td", shortest(data.scales.ref_a), {{"class", "n"}});
-        put_fitted_cells(out, *data.fit->ref_a, data.fit->ref_a_error, "none");
+        put_fitted_cells(out, data.fit->found.scale->ref_a, data.fit->found.scale->ref_a_error,
+                         "none");
         out.close("tr").line();
     }
     close_table(out);

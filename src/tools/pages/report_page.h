@@ -36,6 +36,7 @@
 #include "tools/compare/comparison_figures.h"
 #include "tools/compare/fit_statistics.h"
 #include "tools/compare/goodness.h"
+#include "tools/fit/fit_result.h"
 #include "tools/fit/row_shift.h"
 #include "tools/fit/weight_errors.h"
 
@@ -43,27 +44,8 @@ namespace linesynth::tools {
 
 // What a fit found, as the page shows it beside the weights of the weights file.
 struct ReportFit {
-    std::vector<float> weights;                 // set 1 first: what synthesis.txt would get
-    std::vector<std::optional<double>> errors;  // 1 sigma; none at the bound or without covariance
-    std::vector<ErrorMethod> error_methods;     // how each error was obtained
-    std::vector<std::optional<double>> upper_limits;  // 95 %, for the sets held at 0
-    std::vector<std::int32_t> at_bound;               // sets held at 0
-    bool bounded = true;                              // a non-negative fit (not --free)
-    bool errors_scaled = false;  // unit sigmas: scaled by the residuals' scatter
-    std::optional<float> ref_a;  // with a fitted scale: what qdqd.txt would get
-    std::optional<double> ref_a_error;
-    ErrorMethod ref_a_error_method = ErrorMethod::none;
-    std::vector<Combination> combinations;  // of (nearly) dependent sets
-    // Over the weights, then ref_a; shown when a pair is strongly correlated.
-    std::vector<std::vector<std::optional<double>>> correlation;
-    double chi2_after = 0;  // with the new files, by the run's arithmetic
-    Goodness after;
-    std::int32_t rank = 0;
-    std::int32_t parameter_count = 0;
-    double condition_number = 0;
-    std::vector<std::int32_t> dependent;
-    std::vector<std::int32_t> nearly_dependent;
-    bool scale_dependent = false;  // the scale is in the (near) dependency
+    FitResult found;
+    bool bounded = true;  // a non-negative fit (not --free)
 };
 
 struct ReportFile {
