@@ -19,6 +19,7 @@ need_packages "${build_packages[@]}" \
   "clang++:clang" \
   "clang-format:clang-format" \
   "clang-tidy:clang-tidy" \
+  "ctags:universal-ctags" \
   "run-clang-tidy:clang-tidy" \
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a:libclang-rt-14-dev" \
   "groff:groff-base" \
