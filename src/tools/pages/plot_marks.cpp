@@ -37,18 +37,31 @@ void put_segment(std::string& path, const std::vector<Point>& points, bool first
     }
 }
 
-// The rows [first, end) of each segment of a trace, in turn.
-template <typename Visit>
-void for_each_segment(const Trace& trace, std::size_t rows, Visit visit) {
+// The path of a trace over its first `values` rows (fewer when the trace
+// has fewer), one subpath per segment; `add_points(first, end, points)` puts
+// the points of the rows [first, end). A closed path ends each subpath with
+// "Z". Empty when there is no row.
+template <typename AddPoints>
+std::string trace_path(const Trace& trace, std::size_t values, LevelRuns runs, bool closed,
+                       AddPoints add_points) {
+    const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), values});
+    std::string path;
+    std::vector<Point> points;
     std::size_t first = 0;
     while (first < rows) {
         std::size_t end = first + 1;
         while (end < rows && !(*trace.starts)[end]) {
             ++end;
         }
-        visit(first, end);
+        points.clear();
+        add_points(first, end, points);
+        put_segment(path, points, first == 0, runs);
+        if (closed) {
+            path += 'Z';
+        }
         first = end;
     }
+    return path;
 }
 
 }  // namespace
@@ -67,19 +80,16 @@ std::vector<bool> segment_starts(const std::vector<std::int32_t>& index,
 
 void put_curve(Markup& out, std::string_view name, const LineStyle& style, const Trace& trace,
                const std::vector<double>& ys, const Scale& y, LevelRuns runs) {
-    const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), ys.size()});
-    if (rows == 0) {
+    const std::string path =
+        trace_path(trace, ys.size(), runs, false,
+                   [&](std::size_t first, std::size_t end, std::vector<Point>& points) {
+                       for (std::size_t i = first; i < end; ++i) {
+                           points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(ys[i]));
+                       }
+                   });
+    if (path.empty()) {
         return;
     }
-    std::string path;
-    std::vector<Point> points;
-    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
-        points.clear();
-        for (std::size_t i = first; i < end; ++i) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(ys[i]));
-        }
-        put_segment(path, points, first == 0, runs);
-    });
     out.start("path")
         .attribute({"class", name})
         .attribute({"fill", "none"})
@@ -92,23 +102,19 @@ void put_curve(Markup& out, std::string_view name, const LineStyle& style, const
 }
 
 void put_band(Markup& out, const Trace& trace, const std::vector<double>& half, const Scale& y) {
-    const std::size_t rows = std::min({trace.xs->size(), trace.starts->size(), half.size()});
-    if (rows == 0) {
+    const std::string path =
+        trace_path(trace, half.size(), LevelRuns::ends_only, true,
+                   [&](std::size_t first, std::size_t end, std::vector<Point>& points) {
+                       for (std::size_t i = first; i < end; ++i) {
+                           points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(half[i]));
+                       }
+                       for (std::size_t i = end; i-- > first;) {
+                           points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(-half[i]));
+                       }
+                   });
+    if (path.empty()) {
         return;
     }
-    std::string path;
-    std::vector<Point> points;
-    for_each_segment(trace, rows, [&](std::size_t first, std::size_t end) {
-        points.clear();
-        for (std::size_t i = first; i < end; ++i) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(half[i]));
-        }
-        for (std::size_t i = end; i-- > first;) {
-            points.emplace_back((*trace.x)((*trace.xs)[i]), y.beyond(-half[i]));
-        }
-        put_segment(path, points, first == 0, LevelRuns::ends_only);
-        path += 'Z';
-    });
     out.empty("path", {{"class", "sigma"}, {"fill", sigma_fill}, {"d", path}}).line();
 }
 
